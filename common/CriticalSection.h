@@ -1,0 +1,35 @@
+// Critical section and its scoped lock.
+#pragma once
+
+#include <windows.h>
+
+namespace quilo {
+
+class CriticalSection
+{
+public:
+    CriticalSection() noexcept { InitializeCriticalSection(&cs_); }
+    ~CriticalSection() { DeleteCriticalSection(&cs_); }
+    CriticalSection(const CriticalSection &) = delete;
+    CriticalSection &operator=(const CriticalSection &) = delete;
+
+    void enter() noexcept { EnterCriticalSection(&cs_); }
+    void leave() noexcept { LeaveCriticalSection(&cs_); }
+
+private:
+    CRITICAL_SECTION cs_;
+};
+
+class Lock
+{
+public:
+    explicit Lock(CriticalSection &cs) noexcept : cs_(cs) { cs_.enter(); }
+    ~Lock() { cs_.leave(); }
+    Lock(const Lock &) = delete;
+    Lock &operator=(const Lock &) = delete;
+
+private:
+    CriticalSection &cs_;
+};
+
+} // namespace quilo

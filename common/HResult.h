@@ -1,0 +1,27 @@
+// Early-return error handling: the HRESULT is always passed on, never dropped.
+#pragma once
+
+#include <winerror.h>
+
+#define RETURN_IF_FAILED(expr)                                   \
+    do {                                                         \
+        const HRESULT quilo_hr_ = (expr);                        \
+        if (FAILED(quilo_hr_)) return quilo_hr_;                 \
+    } while (0)
+
+#define RETURN_HR_IF(hr, cond)                                   \
+    do {                                                         \
+        if (cond) return (hr);                                   \
+    } while (0)
+
+#define RETURN_HR_IF_NULL(hr, ptr) RETURN_HR_IF((hr), (ptr) == nullptr)
+
+namespace quilo {
+
+// Win32 error code to HRESULT without the macro's double evaluation.
+inline HRESULT hresult_from_win32(unsigned long err) noexcept
+{
+    return err == 0 ? S_OK : static_cast<HRESULT>((err & 0x0000FFFFu) | (FACILITY_WIN32 << 16) | 0x80000000u);
+}
+
+} // namespace quilo

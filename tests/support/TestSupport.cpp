@@ -1,0 +1,74 @@
+#include "support/TestSupport.h"
+
+#include <objbase.h>
+#include <vector>
+
+#include "common/Handle.h"
+
+namespace quilo::test {
+
+std::wstring widen(const std::string &s)
+{
+    if (s.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
+    w.resize(static_cast<size_t>(n - 1));
+    return w;
+}
+
+std::string narrow(const wchar_t *s, UINT codePage)
+{
+    if (!s || !*s) return {};
+    int n = WideCharToMultiByte(codePage, 0, s, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, s, -1, &out[0], n, nullptr, nullptr);
+    out.resize(static_cast<size_t>(n - 1));
+    return out;
+}
+
+ComScope::ComScope(DWORD model) : hr_(CoInitializeEx(nullptr, model)) {}
+
+ComScope::~ComScope()
+{
+    if (SUCCEEDED(hr_)) CoUninitialize();
+}
+
+DWORD run_program(const std::string &commandLine, std::string *output, DWORD timeoutMs)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return static_cast<DWORD>(-1);
+    UniqueHandle reader(readEnd), writer(writeEnd);
+    SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writer.get();
+    si.hStdError = writer.get();
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    std::vector<char> cmd(commandLine.begin(), commandLine.end());
+    cmd.push_back('\0');
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        return static_cast<DWORD>(-1);
+    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    writer.reset();
+
+    std::string text;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(reader.get(), buf, sizeof(buf), &got, nullptr) && got > 0)
+        text.append(buf, got);
+    if (WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 259);
+        return static_cast<DWORD>(-2);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    if (output) *output = text;
+    return code;
+}
+
+} // namespace quilo::test

@@ -1,0 +1,34 @@
+// Small helpers shared by the test executables.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+#include <string>
+
+#include "support/TestPaths.h"
+
+namespace quilo::test {
+
+// Wide form of an 8-bit string (ASCII paths and names).
+std::wstring widen(const std::string &s);
+// 8-bit form of a wide string in the given code page.
+std::string narrow(const wchar_t *s, UINT codePage = CP_UTF8);
+
+// COM initialised on this thread for the scope (apartment-threaded by default).
+class ComScope
+{
+public:
+    explicit ComScope(DWORD model = COINIT_APARTMENTTHREADED);
+    ~ComScope();
+    ComScope(const ComScope &) = delete;
+    ComScope &operator=(const ComScope &) = delete;
+    HRESULT result() const { return hr_; }
+
+private:
+    HRESULT hr_;
+};
+
+// Runs a program and returns its exit code; its standard output lands in *output if given.
+DWORD run_program(const std::string &commandLine, std::string *output = nullptr, DWORD timeoutMs = 60000);
+
+} // namespace quilo::test
