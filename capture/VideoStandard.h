@@ -1,0 +1,22 @@
+// The analog video standard by name, through the decoder of capture hardware.
+#pragma once
+
+#include <windows.h>
+#include <strmif.h>
+
+namespace quilo::capture {
+
+// Text written when the device has no analog video decoder.
+constexpr char kNoVideoDecoderText[] = "None Video";
+
+// Value of the first table entry with exactly this name, or 0 when there is none.
+long video_standard_value(const char *name) noexcept;
+// Name of the first table entry with exactly this value, or nullptr.
+const char *video_standard_name(long value) noexcept;
+
+// Writes the decoder's standard by name (at most 11 bytes with the terminator).
+HRESULT get_video_standard(IAMAnalogVideoDecoder *decoder, unsigned char *name);
+// Sets the decoder's standard by name; S_FALSE without a decoder.
+HRESULT set_video_standard(IAMAnalogVideoDecoder *decoder, const unsigned char *name);
+
+} // namespace quilo::capture

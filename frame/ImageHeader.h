@@ -1,0 +1,31 @@
+// OpenCV image header that wraps the frame buffer for the in-place row flip. It never owns
+// pixel memory.
+#pragma once
+
+struct _IplImage;
+
+namespace quilo::frame {
+
+class ImageHeader
+{
+public:
+    ImageHeader() noexcept = default;
+    ~ImageHeader() { release(); }
+    ImageHeader(const ImageHeader &) = delete;
+    ImageHeader &operator=(const ImageHeader &) = delete;
+
+    // cvCreateImageHeader(width x height, 8 bits, channels); any earlier header is released.
+    bool create(int width, int height, int channels) noexcept;
+    // cvReleaseImageHeader: frees the header only, never the pixels it pointed at.
+    void release() noexcept;
+    bool present() const noexcept { return header_ != nullptr; }
+    // Row stride the header implies (width x channels rounded up to 4 bytes).
+    long row_stride() const noexcept;
+    // Reverses the row order of `pixels` in place (cvFlip with flip code 0).
+    void flip_rows(unsigned char *pixels) noexcept;
+
+private:
+    _IplImage *header_ = nullptr;
+};
+
+} // namespace quilo::frame
