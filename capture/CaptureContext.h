@@ -60,6 +60,17 @@ public:
     bool topDown = false;
     // This context's own successful CoInitialize, balanced exactly once.
     bool comInitialized = false;
+    // Grab ran the graph and nothing has stopped it since.
+    bool graphRunning = false;
+
+    void stopGraph();
+
+private:
+    HRESULT createGraphObjects();
+    HRESULT buildGraph(bool setFrameSize, LONG frameWidth, LONG frameHeight);
+    // Releases every interface the context holds, kept ones included; stops a running graph.
+    void releaseInterfaces();
+    void balanceCom();
 };
 
 } // namespace quilo::capture

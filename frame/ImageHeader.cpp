@@ -4,16 +4,28 @@
 
 namespace quilo::frame {
 
+// OpenCV reports errors by throwing; none of that may cross the COM boundary.
+
 bool ImageHeader::create(int width, int height, int channels) noexcept
 {
     release();
-    header_ = cvCreateImageHeader(cvSize(width, height), IPL_DEPTH_8U, channels);
+    if (width <= 0 || height <= 0 || channels <= 0) return false;
+    try {
+        header_ = cvCreateImageHeader(cvSize(width, height), IPL_DEPTH_8U, channels);
+    } catch (...) {
+        header_ = nullptr;
+    }
     return header_ != nullptr;
 }
 
 void ImageHeader::release() noexcept
 {
-    if (header_) cvReleaseImageHeader(&header_);
+    if (!header_) return;
+    try {
+        cvReleaseImageHeader(&header_);
+    } catch (...) {
+    }
+    header_ = nullptr;
 }
 
 long ImageHeader::row_stride() const noexcept
@@ -21,13 +33,20 @@ long ImageHeader::row_stride() const noexcept
     return header_ ? header_->widthStep : 0;
 }
 
+long ImageHeader::image_size() const noexcept
+{
+    return header_ ? header_->imageSize : 0;
+}
+
 void ImageHeader::flip_rows(unsigned char *pixels) noexcept
 {
     if (!header_ || !pixels) return;
-    // The buffer may have moved since the last flip.
+    // The buffer moves whenever the sample size changes, so the pointer is set before each flip.
     header_->imageData = reinterpret_cast<char *>(pixels);
-    header_->imageDataOrigin = nullptr;
-    cvFlip(header_, nullptr, 0);
+    try {
+        cvFlip(header_, nullptr, 0);
+    } catch (...) {
+    }
 }
 
 } // namespace quilo::frame

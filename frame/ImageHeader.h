@@ -21,7 +21,10 @@ public:
     bool present() const noexcept { return header_ != nullptr; }
     // Row stride the header implies (width x channels rounded up to 4 bytes).
     long row_stride() const noexcept;
-    // Reverses the row order of `pixels` in place (cvFlip with flip code 0).
+    // Bytes of the whole image the header describes (row stride x height).
+    long image_size() const noexcept;
+    // Reverses the row order of `pixels` in place (cvFlip with flip code 0); `pixels` must hold
+    // image_size() bytes.
     void flip_rows(unsigned char *pixels) noexcept;
 
 private:

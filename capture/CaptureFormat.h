@@ -1,0 +1,39 @@
+// Preparing the capture pin before it is connected (frame size or the user's property pages)
+// and reading back the format the connection settled on.
+#pragma once
+
+#include <windows.h>
+#include <strmif.h>
+
+#include "capture/Platform.h"
+#include "common/ComPtr.h"
+
+namespace quilo::capture {
+
+// The only message the engine ever shows.
+constexpr char kSetFormatFailedText[] = "SetFormat Failed\n";
+
+// Writes width x height into the pin's first stream capability and sets it as the pin's format.
+// S_OK also when that capability cannot be read or is no plain VIDEOINFOHEADER video format
+// (the device keeps its format). When the pin refuses the format, the message box is shown
+// once and the refusal returned. Fills `streamConfig`.
+HRESULT applyFrameSize(Platform &platform, IPin *captureOutPin, ComPtr<IAMStreamConfig> &streamConfig,
+                       LONG width, LONG height);
+
+// Shows the pin's own property pages in a modal frame, if it has any.
+void showCapturePinPages(Platform &platform, IPin *captureOutPin);
+
+// Image size of a connected video format.
+struct FrameFormat
+{
+    LONG width = 0;
+    LONG height = 0;      // always positive
+    LONG channels = 0;    // bytes per pixel
+    bool topDown = false; // the format's height was negative: rows arrive top row first
+};
+
+// Reads a FORMAT_VideoInfo or FORMAT_VideoInfo2 block, never past its end; anything else is
+// VFW_E_INVALIDMEDIATYPE.
+HRESULT readConnectedFormat(const AM_MEDIA_TYPE &type, FrameFormat &format);
+
+} // namespace quilo::capture

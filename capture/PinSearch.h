@@ -1,0 +1,18 @@
+// Finding a filter's pins by direction, in the filter's own order.
+#pragma once
+
+#include <windows.h>
+#include <strmif.h>
+
+#include "common/ComPtr.h"
+
+namespace quilo::capture {
+
+// First output/input pin that has no peer yet; empty when there is none.
+ComPtr<IPin> findFreeOutputPin(IBaseFilter *filter);
+ComPtr<IPin> findFreeInputPin(IBaseFilter *filter);
+// First output/input pin, connected or not; empty when there is none.
+ComPtr<IPin> findOutputPin(IBaseFilter *filter);
+ComPtr<IPin> findInputPin(IBaseFilter *filter);
+
+} // namespace quilo::capture
