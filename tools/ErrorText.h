@@ -1,0 +1,18 @@
+// Human-readable text for an HRESULT, and the one way hosts here report a failing call.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+namespace quilo::host {
+
+// The platform's message for `hr`: the system message table first, then DirectShow's own
+// texts (quartz.dll's AMGetErrorText), then texts this program carries for the codes a capture
+// host meets most; led by the code's symbolic name when known, e.g.
+// "(VFW_E_NO_CAPTURE_HARDWARE) No capture hardware is available". Empty when nothing knows it.
+std::string error_text(HRESULT hr);
+
+// "<program>: <what> failed: 0x8004xxxx <text>" on standard error.
+void report_failure(const char *program, const std::string &what, HRESULT hr);
+
+} // namespace quilo::host

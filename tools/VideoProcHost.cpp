@@ -1,0 +1,40 @@
+#include "tools/VideoProcHost.h"
+
+#include "common/HResult.h"
+
+namespace quilo::host {
+
+HRESULT create_video_proc(ComPtr<ICQuiloVideoProcClass> &proc, std::string &failedCall)
+{
+    proc.reset();
+    CLSID clsid = {};
+    failedCall = "CLSIDFromProgID(QuiloVideo.CQuiloVideoProc)";
+    RETURN_IF_FAILED(CLSIDFromProgID(kVideoProcProgId, &clsid));
+    failedCall = "CoCreateInstance(CCQuiloVideoProc)";
+    ComPtr<ICQuiloVideoProc> published;
+    RETURN_IF_FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ICQuiloVideoProc,
+                                      published.put_void()));
+    RETURN_HR_IF(E_NOINTERFACE, !published);
+    failedCall.clear();
+    proc.attach(static_cast<ICQuiloVideoProcClass *>(published.detach()));
+    return S_OK;
+}
+
+HRESULT CaptureSession::open(long device, bool flip, bool setFrameSize, long width, long height)
+{
+    close();
+    const HRESULT hr = proc_->createCapture(device, flip ? VARIANT_TRUE : VARIANT_FALSE,
+                                            setFrameSize ? VARIANT_TRUE : VARIANT_FALSE, width, height);
+    // A failed createCapture may still have built part of a graph; destroyCapture tears down
+    // whatever is there.
+    open_ = true;
+    return hr;
+}
+
+void CaptureSession::close() noexcept
+{
+    if (open_) proc_->destroyCapture();
+    open_ = false;
+}
+
+} // namespace quilo::host
