@@ -1,0 +1,193 @@
+#include "testcam/CameraFilter.h"
+
+#include <oleauto.h>
+#include <vfwmsgs.h>
+#include <new>
+#include <string>
+
+#include "common/HResult.h"
+#include "common/Variant.h"
+#include "testcam/CameraIds.h"
+
+namespace quilo::testcam {
+namespace {
+
+std::wstring widen(const char *text)
+{
+    std::wstring wide;
+    while (*text) wide += static_cast<wchar_t>(static_cast<unsigned char>(*text++));
+    return wide;
+}
+
+std::string narrow(BSTR text)
+{
+    if (!text) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 1), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, nullptr, nullptr);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+// One value of the device's property bag, converted to the type the option needs.
+HRESULT read_bag_value(IPropertyBag *bag, const char *name, bool isText, std::string &text, DWORD &number)
+{
+    UniqueVariant value;
+    RETURN_IF_FAILED(bag->Read(widen(name).c_str(), value.get(), nullptr));
+    RETURN_IF_FAILED(VariantChangeType(value.get(), value.get(), 0, isText ? VT_BSTR : VT_I4));
+    if (isText)
+        text = narrow(V_BSTR(value.get()));
+    else
+        number = static_cast<DWORD>(V_I4(value.get()));
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT CameraFilter::create(REFIID iid, void **out)
+{
+    RETURN_HR_IF_NULL(E_POINTER, out);
+    *out = nullptr;
+    auto *filter = new (std::nothrow) CameraFilter();
+    RETURN_HR_IF_NULL(E_OUTOFMEMORY, filter);
+    const HRESULT hr = filter->QueryInterface(iid, out);
+    filter->Release();
+    return hr;
+}
+
+CameraFilter::CameraFilter()
+    : BaseFilter(kClsidTestCamera, AM_FILTER_MISC_FLAGS_IS_SOURCE, true), pin_(*this)
+{
+    apply(options_);
+}
+
+CameraFilter::~CameraFilter()
+{
+    // A host may release a filter that still runs; the stream must end before the pin goes.
+    Lock lock(this->lock());
+    pin_.stopStreaming();
+}
+
+void CameraFilter::apply(const DeviceOptions &options)
+{
+    options_ = options;
+    const DeviceState *state = state_.get();
+    procAmp_.configure(options.procAmp, state);
+    crossbar_.configure({options.crossbarInputs, options.crossbarOutputs, options.crossbarFail, options.crossbarRefuse},
+                        state);
+    decoder_.configure({options.standard, options.decoderFail, options.decoderSFalse}, state);
+    pin_.configure(options, state);
+}
+
+IPin *CameraFilter::pin(ULONG index) const { return index == 0 ? &pin_ : nullptr; }
+
+HRESULT CameraFilter::queryExtra(REFIID iid, void **out)
+{
+    if (IsEqualIID(iid, IID_IPersistPropertyBag)) return kit::answer_query(iid, out, {{&iid, static_cast<IPersistPropertyBag *>(this)}});
+    Lock lock(this->lock());
+    if (IsEqualIID(iid, IID_IAMVideoProcAmp) && procAmp_.present())
+        return kit::answer_query(iid, out, {{&iid, static_cast<IAMVideoProcAmp *>(this)}});
+    if (options_.hasCrossbar()) {
+        return kit::answer_query(iid, out, {
+            {&IID_IAMCrossbar, static_cast<IAMCrossbar *>(this)},
+            {&IID_IAMAnalogVideoDecoder, static_cast<IAMAnalogVideoDecoder *>(this)},
+        });
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT STDMETHODCALLTYPE CameraFilter::InitNew() { return S_OK; }
+
+HRESULT STDMETHODCALLTYPE CameraFilter::Load(IPropertyBag *bag, IErrorLog *)
+{
+    RETURN_HR_IF_NULL(E_POINTER, bag);
+    Lock lock(this->lock());
+    // Options are a device's identity: they are read once, before anything is connected.
+    RETURN_HR_IF(E_UNEXPECTED, loaded_ || state() != State_Stopped);
+    DeviceOptions options;
+    RETURN_IF_FAILED(read_option_values(
+        [bag](const char *name, bool isText, std::string &text, DWORD &number) {
+            return read_bag_value(bag, name, isText, text, number);
+        },
+        options));
+    std::string name;
+    DWORD unused = 0;
+    if (SUCCEEDED(read_bag_value(bag, kDeviceNameValue, true, name, unused)) && !name.empty())
+        state_ = std::make_unique<DeviceState>(name);
+    loaded_ = true;
+    apply(options);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CameraFilter::Save(IPropertyBag *, BOOL, BOOL) { return E_NOTIMPL; }
+
+HRESULT CameraFilter::onStopToPause() { return pin_.startStreaming(); }
+
+HRESULT CameraFilter::onPauseToRun(REFERENCE_TIME start)
+{
+    pin_.runStreaming(start);
+    return S_OK;
+}
+
+void CameraFilter::onRunToPause() { pin_.pauseStreaming(); }
+
+void CameraFilter::onToStop() { pin_.stopStreaming(); }
+
+void CameraFilter::onStateCall(FILTER_STATE requested)
+{
+    if (!state_) return;
+    const char *value = requested == State_Running ? record::kRuns
+                        : requested == State_Paused ? record::kPauses
+                                                    : record::kStops;
+    state_->count(value);
+}
+
+HRESULT STDMETHODCALLTYPE CameraFilter::GetRange(LONG property, LONG *min, LONG *max, LONG *step,
+                                                 LONG *defaultValue, LONG *caps)
+{
+    return procAmp_.getRange(property, min, max, step, defaultValue, caps);
+}
+
+HRESULT STDMETHODCALLTYPE CameraFilter::Set(LONG property, LONG value, LONG flags)
+{
+    return procAmp_.set(property, value, flags);
+}
+
+HRESULT STDMETHODCALLTYPE CameraFilter::Get(LONG property, LONG *value, LONG *flags)
+{
+    return procAmp_.get(property, value, flags);
+}
+
+HRESULT STDMETHODCALLTYPE CameraFilter::get_PinCounts(LONG *outputs, LONG *inputs)
+{
+    return crossbar_.pinCounts(outputs, inputs);
+}
+
+HRESULT STDMETHODCALLTYPE CameraFilter::CanRoute(LONG output, LONG input) { return crossbar_.canRoute(output, input); }
+HRESULT STDMETHODCALLTYPE CameraFilter::Route(LONG output, LONG input) { return crossbar_.route(output, input); }
+
+HRESULT STDMETHODCALLTYPE CameraFilter::get_IsRoutedTo(LONG output, LONG *input)
+{
+    return crossbar_.routedTo(output, input);
+}
+
+HRESULT STDMETHODCALLTYPE CameraFilter::get_CrossbarPinInfo(BOOL isInput, LONG index, LONG *related, LONG *type)
+{
+    return crossbar_.pinInfo(isInput, index, related, type);
+}
+
+HRESULT STDMETHODCALLTYPE CameraFilter::get_AvailableTVFormats(LONG *standards)
+{
+    return decoder_.availableFormats(standards);
+}
+
+HRESULT STDMETHODCALLTYPE CameraFilter::put_TVFormat(LONG standard) { return decoder_.setFormat(standard); }
+HRESULT STDMETHODCALLTYPE CameraFilter::get_TVFormat(LONG *standard) { return decoder_.format(standard); }
+HRESULT STDMETHODCALLTYPE CameraFilter::get_HorizontalLocked(LONG *locked) { return decoder_.horizontalLocked(locked); }
+HRESULT STDMETHODCALLTYPE CameraFilter::put_VCRHorizontalLocking(LONG locking) { return decoder_.setVcrLocking(locking); }
+HRESULT STDMETHODCALLTYPE CameraFilter::get_VCRHorizontalLocking(LONG *locking) { return decoder_.vcrLocking(locking); }
+HRESULT STDMETHODCALLTYPE CameraFilter::get_NumberOfLines(LONG *lines) { return decoder_.numberOfLines(lines); }
+HRESULT STDMETHODCALLTYPE CameraFilter::put_OutputEnable(LONG enable) { return decoder_.setOutputEnable(enable); }
+HRESULT STDMETHODCALLTYPE CameraFilter::get_OutputEnable(LONG *enable) { return decoder_.outputEnable(enable); }
+
+} // namespace quilo::testcam

@@ -1,0 +1,334 @@
+#include "testcam/CapturePin.h"
+
+#include <objbase.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/HResult.h"
+#include "testcam/CameraIds.h"
+#include "testcam/DeviceRegistry.h"
+#include "testcam/kit/BaseFilter.h"
+#include "testcam/kit/StreamConfigCaps.h"
+
+namespace quilo::testcam {
+namespace {
+
+constexpr LONG kMinSide = 16;
+constexpr LONG kMaxSide = 4096;
+// Capability 0 is the device's own size; these follow it, as on a typical camera.
+const std::pair<LONG, LONG> kMoreSizes[] = {{320, 240}, {160, 120}};
+// The template of capability 0 with --caps short: one byte short of a VIDEOINFOHEADER.
+constexpr ULONG kShortFormatBytes = 87;
+constexpr long kBuffers = 3;
+
+bool valid_bitmap(const BITMAPINFOHEADER &bih)
+{
+    const LONG rows = std::labs(bih.biHeight);
+    return bih.biBitCount == 24 && bih.biCompression == BI_RGB && bih.biWidth >= kMinSide &&
+           bih.biWidth <= kMaxSide && rows >= kMinSide && rows <= kMaxSide;
+}
+
+} // namespace
+
+CapturePin::CapturePin(kit::BaseFilter &filter) : OutputPin(filter, L"Capture") {}
+
+CapturePin::~CapturePin() = default;
+
+void CapturePin::configure(const DeviceOptions &options, const DeviceState *state)
+{
+    Lock lock(filter_.lock());
+    options_ = options;
+    state_ = state;
+    formatSet_ = false;
+}
+
+std::vector<std::pair<LONG, LONG>> CapturePin::capabilities() const
+{
+    std::vector<std::pair<LONG, LONG>> sizes = {{options_.width, options_.height}};
+    for (const auto &size : kMoreSizes)
+        if (size.first != options_.width || size.second != std::labs(options_.height)) sizes.push_back(size);
+    return sizes;
+}
+
+kit::VideoHeader CapturePin::header() const
+{
+    return options_.caps == CapsMode::VideoInfo2 ? kit::VideoHeader::Info2 : kit::VideoHeader::Info;
+}
+
+REFERENCE_TIME CapturePin::frameTime() const { return options_.fps > 0 ? 10000000 / options_.fps : 0; }
+
+HRESULT STDMETHODCALLTYPE CapturePin::Set(REFGUID set, DWORD, void *, DWORD, void *, DWORD)
+{
+    // The pin category is read-only.
+    return IsEqualGUID(set, AMPROPSETID_Pin) ? E_PROP_ID_UNSUPPORTED : E_PROP_SET_UNSUPPORTED;
+}
+
+HRESULT STDMETHODCALLTYPE CapturePin::Get(REFGUID set, DWORD id, void *, DWORD, void *data, DWORD dataBytes,
+                                          DWORD *returned)
+{
+    RETURN_HR_IF(E_PROP_SET_UNSUPPORTED, !IsEqualGUID(set, AMPROPSETID_Pin));
+    RETURN_HR_IF(E_PROP_ID_UNSUPPORTED, id != AMPROPERTY_PIN_CATEGORY);
+    if (returned) *returned = sizeof(GUID);
+    if (!data) return returned ? S_OK : E_POINTER;
+    RETURN_HR_IF(E_UNEXPECTED, dataBytes < sizeof(GUID));
+    std::memcpy(data, &PIN_CATEGORY_CAPTURE, sizeof(GUID));
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CapturePin::QuerySupported(REFGUID set, DWORD id, DWORD *support)
+{
+    RETURN_HR_IF(E_PROP_SET_UNSUPPORTED, !IsEqualGUID(set, AMPROPSETID_Pin));
+    RETURN_HR_IF(E_PROP_ID_UNSUPPORTED, id != AMPROPERTY_PIN_CATEGORY);
+    if (support) *support = KSPROPERTY_SUPPORT_GET;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CapturePin::SetFormat(AM_MEDIA_TYPE *mt)
+{
+    RETURN_HR_IF_NULL(E_POINTER, mt);
+    Lock lock(filter_.lock());
+    const BITMAPINFOHEADER *bih = kit::bitmap_header(*mt);
+    const LONG width = bih ? bih->biWidth : 0;
+    const LONG height = bih ? bih->biHeight : 0;
+
+    HRESULT hr;
+    if (options_.refuseFormat)
+        hr = E_FAIL;
+    else if (filter_.state() != State_Stopped)
+        hr = VFW_E_NOT_STOPPED;
+    else if (!IsEqualGUID(mt->majortype, MEDIATYPE_Video) || !IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24) ||
+             !bih || !valid_bitmap(*bih))
+        hr = VFW_E_INVALIDMEDIATYPE;
+    else
+        hr = applyFormat(width, height);
+
+    if (state_) {
+        char entry[48];
+        std::snprintf(entry, sizeof(entry), "%ldx%ld:0x%08lX", static_cast<long>(width), static_cast<long>(height),
+                      static_cast<unsigned long>(hr));
+        state_->append(record::kFormatSets, entry);
+    }
+    return hr;
+}
+
+HRESULT CapturePin::applyFormat(LONG width, LONG height)
+{
+    if (isConnected()) {
+        const BITMAPINFOHEADER *current = kit::bitmap_header(connectionType());
+        if (current && current->biWidth == width && current->biHeight == height) {
+            formatSet_ = true;
+            width_ = width;
+            height_ = height;
+            return S_OK;
+        }
+        return reconnect(width, height);
+    }
+    formatSet_ = true;
+    width_ = width;
+    height_ = height;
+    return S_OK;
+}
+
+// A connected pin takes a new format by connecting again with it, as the platform's own
+// capture filters do; if the peer will not have it, the old connection is restored.
+HRESULT CapturePin::reconnect(LONG width, LONG height)
+{
+    ComPtr<IPin> peer = connection().peer;
+    MediaType next;
+    RETURN_IF_FAILED(kit::make_rgb24_type(width, height, frameTime(), header(), *next.get()));
+    RETURN_HR_IF(VFW_E_TYPE_NOT_ACCEPTED, peer->QueryAccept(next.get()) != S_OK);
+    MediaType previous;
+    RETURN_IF_FAILED(copy_media_type(*previous.get(), connectionType()));
+    const bool wasSet = formatSet_;
+    const LONG oldWidth = width_, oldHeight = height_;
+
+    peer->Disconnect();
+    Disconnect();
+    formatSet_ = true;
+    width_ = width;
+    height_ = height;
+    const HRESULT hr = Connect(peer.get(), next.get());
+    if (FAILED(hr)) {
+        formatSet_ = wasSet;
+        width_ = oldWidth;
+        height_ = oldHeight;
+        Connect(peer.get(), previous.get());
+    }
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE CapturePin::GetFormat(AM_MEDIA_TYPE **mt)
+{
+    RETURN_HR_IF_NULL(E_POINTER, mt);
+    *mt = nullptr;
+    Lock lock(filter_.lock());
+    MediaType current;
+    if (isConnected())
+        RETURN_IF_FAILED(copy_media_type(*current.get(), connectionType()));
+    else
+        RETURN_IF_FAILED(mediaType(0, *current.get()));
+    *mt = create_media_type_copy(*current.get());
+    return *mt ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT STDMETHODCALLTYPE CapturePin::GetNumberOfCapabilities(int *count, int *size)
+{
+    RETURN_HR_IF(E_POINTER, !count || !size);
+    Lock lock(filter_.lock());
+    *count = static_cast<int>(capabilities().size());
+    *size = sizeof(kit::VideoStreamConfigCaps);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE **mt, BYTE *caps)
+{
+    RETURN_HR_IF_NULL(E_POINTER, mt);
+    *mt = nullptr;
+    RETURN_HR_IF_NULL(E_POINTER, caps);
+    RETURN_HR_IF(E_INVALIDARG, index < 0);
+    Lock lock(filter_.lock());
+    const auto sizes = capabilities();
+    if (static_cast<size_t>(index) >= sizes.size()) return S_FALSE;
+    const LONG width = sizes[static_cast<size_t>(index)].first;
+    const LONG height = sizes[static_cast<size_t>(index)].second;
+
+    MediaType type;
+    RETURN_IF_FAILED(kit::make_rgb24_type(width, height, frameTime(), header(), *type.get()));
+    if (index == 0 && options_.caps == CapsMode::Short) type->cbFormat = kShortFormatBytes;
+
+    kit::VideoStreamConfigCaps scc = {};
+    scc.guid = type->formattype;
+    scc.InputSize = {width, std::labs(height)};
+    scc.MinCroppingSize = scc.InputSize;
+    scc.MaxCroppingSize = scc.InputSize;
+    scc.CropGranularityX = scc.CropGranularityY = 1;
+    scc.CropAlignX = scc.CropAlignY = 1;
+    scc.MinOutputSize = {kMinSide, kMinSide};
+    scc.MaxOutputSize = {kMaxSide, kMaxSide};
+    scc.OutputGranularityX = scc.OutputGranularityY = 1;
+    scc.MinFrameInterval = scc.MaxFrameInterval = frameTime();
+    const LONGLONG bits = static_cast<LONGLONG>(kit::rgb24_image_size(width, height)) * 8 * options_.fps;
+    scc.MinBitsPerSecond = scc.MaxBitsPerSecond = bits > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<LONG>(bits);
+    std::memcpy(caps, &scc, sizeof(scc));
+
+    *mt = create_media_type_copy(*type.get());
+    return *mt ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT STDMETHODCALLTYPE CapturePin::GetPages(CAUUID *pages)
+{
+    RETURN_HR_IF_NULL(E_POINTER, pages);
+    pages->cElems = 0;
+    pages->pElems = static_cast<GUID *>(CoTaskMemAlloc(sizeof(GUID)));
+    RETURN_HR_IF_NULL(E_OUTOFMEMORY, pages->pElems);
+    pages->pElems[0] = kClsidTestCameraPage;
+    pages->cElems = 1;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CapturePin::ReadPageData(CameraPageData *data)
+{
+    RETURN_HR_IF_NULL(E_POINTER, data);
+    Lock lock(filter_.lock());
+    MediaType current;
+    if (isConnected())
+        RETURN_IF_FAILED(copy_media_type(*current.get(), connectionType()));
+    else
+        RETURN_IF_FAILED(mediaType(0, *current.get()));
+    const BITMAPINFOHEADER *bih = kit::bitmap_header(*current.get());
+    data->width = bih ? bih->biWidth : 0;
+    data->height = bih ? bih->biHeight : 0;
+    data->fps = options_.fps;
+    data->framesDelivered = source_.delivered();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CapturePin::NotePageActivated()
+{
+    Lock lock(filter_.lock());
+    if (state_) state_->count(record::kPageActivations);
+    return S_OK;
+}
+
+HRESULT CapturePin::checkMediaType(const AM_MEDIA_TYPE &mt)
+{
+    Lock lock(filter_.lock());
+    if (!IsEqualGUID(mt.majortype, MEDIATYPE_Video) || !IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB24)) return S_FALSE;
+    const GUID &format = header() == kit::VideoHeader::Info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
+    if (!IsEqualGUID(mt.formattype, format)) return S_FALSE;
+    const BITMAPINFOHEADER *bih = kit::bitmap_header(mt);
+    if (!bih || !valid_bitmap(*bih)) return S_FALSE;
+    if (formatSet_ && (bih->biWidth != width_ || bih->biHeight != height_)) return S_FALSE;
+    return S_OK;
+}
+
+HRESULT CapturePin::mediaType(ULONG index, AM_MEDIA_TYPE &mt)
+{
+    Lock lock(filter_.lock());
+    if (formatSet_) {
+        if (index > 0) return VFW_S_NO_MORE_ITEMS;
+        return kit::make_rgb24_type(width_, height_, frameTime(), header(), mt);
+    }
+    const auto sizes = capabilities();
+    if (index >= sizes.size()) return VFW_S_NO_MORE_ITEMS;
+    return kit::make_rgb24_type(sizes[index].first, sizes[index].second, frameTime(), header(), mt);
+}
+
+HRESULT CapturePin::bufferNeeds(const AM_MEDIA_TYPE &mt, ALLOCATOR_PROPERTIES &props)
+{
+    const BITMAPINFOHEADER *bih = kit::bitmap_header(mt);
+    RETURN_HR_IF_NULL(VFW_E_INVALIDMEDIATYPE, bih);
+    props.cBuffers = kBuffers;
+    props.cbBuffer = static_cast<long>(kit::rgb24_image_size(bih->biWidth, bih->biHeight));
+    props.cbAlign = 1;
+    props.cbPrefix = 0;
+    return S_OK;
+}
+
+HRESULT CapturePin::queryExtra(REFIID iid, void **out)
+{
+    if (IsEqualIID(iid, IID_ISpecifyPropertyPages) && options_.noPages) return E_NOINTERFACE;
+    return kit::answer_query(iid, out, {
+        {&IID_IKsPropertySet, static_cast<IKsPropertySet *>(this)},
+        {&IID_IAMStreamConfig, static_cast<IAMStreamConfig *>(this)},
+        {&IID_ISpecifyPropertyPages, static_cast<ISpecifyPropertyPages *>(this)},
+        {&kIidCameraPageSite, static_cast<ICameraPageSite *>(this)},
+    });
+}
+
+HRESULT CapturePin::startStreaming()
+{
+    if (!isConnected()) return S_OK;
+    RETURN_IF_FAILED(commitAllocator());
+    const BITMAPINFOHEADER *bih = kit::bitmap_header(connectionType());
+    RETURN_HR_IF_NULL(VFW_E_INVALIDMEDIATYPE, bih);
+    StreamSetup setup;
+    setup.peer = connection().peer;
+    setup.input = connection().input;
+    setup.allocator = connection().allocator;
+    setup.clock = filter_.clock();
+    setup.width = bih->biWidth;
+    setup.height = bih->biHeight;
+    setup.fps = options_.fps;
+    setup.stall = options_.stall;
+    setup.tag = options_.tag;
+    const DeviceState *state = state_;
+    setup.report = [state](LONG frames) {
+        if (state) state->count(record::kFramesDelivered, frames);
+    };
+    const HRESULT hr = source_.start(std::move(setup));
+    if (FAILED(hr)) decommitAllocator();
+    return hr;
+}
+
+void CapturePin::stopStreaming()
+{
+    decommitAllocator();
+    source_.stop();
+}
+
+} // namespace quilo::testcam

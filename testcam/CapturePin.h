@@ -1,0 +1,79 @@
+// The camera's one output pin, the capture pin: RGB24 frames of the device's size or of the
+// size a host set, its category, stream configuration and property page.
+#pragma once
+
+#include <windows.h>
+#include <strmif.h>
+#include <ocidl.h>
+#include <utility>
+#include <vector>
+
+#include "testcam/CameraPageSite.h"
+#include "testcam/DeviceOptions.h"
+#include "testcam/FrameSource.h"
+#include "testcam/kit/OutputPin.h"
+#include "testcam/kit/VideoFormat.h"
+
+namespace quilo::testcam {
+
+class DeviceState;
+
+class CapturePin final : public kit::OutputPin,
+                         public IKsPropertySet,
+                         public IAMStreamConfig,
+                         public ISpecifyPropertyPages,
+                         public ICameraPageSite
+{
+public:
+    explicit CapturePin(kit::BaseFilter &filter);
+    ~CapturePin() override;
+
+    // IUnknown, shared by every interface of the pin.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override { return OutputPin::QueryInterface(iid, out); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return OutputPin::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return OutputPin::Release(); }
+    // IKsPropertySet
+    HRESULT STDMETHODCALLTYPE Set(REFGUID set, DWORD id, void *instance, DWORD instanceBytes, void *data,
+                                  DWORD dataBytes) override;
+    HRESULT STDMETHODCALLTYPE Get(REFGUID set, DWORD id, void *instance, DWORD instanceBytes, void *data,
+                                  DWORD dataBytes, DWORD *returned) override;
+    HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID set, DWORD id, DWORD *support) override;
+    // IAMStreamConfig
+    HRESULT STDMETHODCALLTYPE SetFormat(AM_MEDIA_TYPE *mt) override;
+    HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE **mt) override;
+    HRESULT STDMETHODCALLTYPE GetNumberOfCapabilities(int *count, int *size) override;
+    HRESULT STDMETHODCALLTYPE GetStreamCaps(int index, AM_MEDIA_TYPE **mt, BYTE *caps) override;
+    // ISpecifyPropertyPages
+    HRESULT STDMETHODCALLTYPE GetPages(CAUUID *pages) override;
+    // ICameraPageSite
+    HRESULT STDMETHODCALLTYPE ReadPageData(CameraPageData *data) override;
+    HRESULT STDMETHODCALLTYPE NotePageActivated() override;
+
+    // Called by the filter, under its lock.
+    void configure(const DeviceOptions &options, const DeviceState *state);
+    HRESULT startStreaming();
+    void runStreaming(REFERENCE_TIME start) { source_.run(start); }
+    void pauseStreaming() { source_.pause(); }
+    void stopStreaming();
+
+protected:
+    HRESULT checkMediaType(const AM_MEDIA_TYPE &mt) override;
+    HRESULT mediaType(ULONG index, AM_MEDIA_TYPE &mt) override;
+    HRESULT bufferNeeds(const AM_MEDIA_TYPE &mt, ALLOCATOR_PROPERTIES &props) override;
+    HRESULT queryExtra(REFIID iid, void **out) override;
+
+private:
+    std::vector<std::pair<LONG, LONG>> capabilities() const;
+    kit::VideoHeader header() const;
+    REFERENCE_TIME frameTime() const;
+    HRESULT applyFormat(LONG width, LONG height);
+    HRESULT reconnect(LONG width, LONG height);
+
+    DeviceOptions options_;
+    const DeviceState *state_ = nullptr;
+    bool formatSet_ = false;            // a host chose the format with SetFormat
+    LONG width_ = 0, height_ = 0;       // that format
+    FrameSource source_;
+};
+
+} // namespace quilo::testcam

@@ -1,0 +1,68 @@
+// What a test camera device is like: its options, as `quilo-testcam add` takes them on the
+// command line and as they are stored as values of the device's registry key.
+#pragma once
+
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quilo::testcam {
+
+enum class CapsMode { VideoInfo, VideoInfo2, Short };
+
+// Bit of a video processing amplifier property (VideoProcAmpProperty 0..9) in a property set.
+constexpr unsigned procamp_bit(long property) { return 1u << property; }
+// The eight properties hosts of the component use: all but colour enable (6) and gain (9).
+constexpr unsigned kDefaultProcAmp = 0x3FFu & ~procamp_bit(6) & ~procamp_bit(9);
+constexpr long kProcAmpPropertyCount = 10;
+
+struct DeviceOptions
+{
+    long width = 640;
+    long height = 480;              // negative: capability 0 is top-down
+    long fps = 30;                  // 0: as fast as the graph takes frames
+    unsigned procAmp = kDefaultProcAmp;     // 0: the filter has no IAMVideoProcAmp
+    std::vector<long> crossbarInputs;       // physical connector types; empty: no crossbar
+    std::vector<long> crossbarOutputs;
+    bool crossbarFail = false;
+    bool crossbarRefuse = false;
+    long standard = 0x1;            // AnalogVideo_NTSC_M
+    bool decoderFail = false;
+    bool decoderSFalse = false;
+    bool refuseFormat = false;
+    CapsMode caps = CapsMode::VideoInfo;
+    bool noPages = false;
+    bool noName = false;
+    bool stall = false;
+    long tag = 0;
+
+    bool hasCrossbar() const { return !crossbarInputs.empty(); }
+};
+
+// Parses the options that follow `add NAME`. On failure `error` says which argument is wrong.
+bool parse_options(const std::vector<std::string> &args, DeviceOptions &options, std::string &error);
+// The options as one line of command-line text, every option spelled out.
+std::string describe_options(const DeviceOptions &options);
+
+// Names shared by the command line, the registry form and `quilo-testcam list`.
+const char *procamp_name(long property);            // "brightness"...; null for no property
+std::string standard_text(long standard);           // "PAL_B", or "0x100000" for other values
+std::string crossbar_text(const DeviceOptions &options);   // "tuner,composite/decoder"
+const char *connector_name(long physicalType);      // "composite"...; null when unknown
+
+// Registry form: one value per option under the device's key. The filter reads them through
+// its property bag; a missing value keeps the default, a malformed one is an error.
+struct OptionValue
+{
+    const char *name;
+    bool isText;        // REG_SZ, else REG_DWORD
+    std::string text;
+    DWORD number = 0;
+};
+std::vector<OptionValue> option_values(const DeviceOptions &options);
+// `read` fills text or number for a value name and fails when the value is absent.
+using ValueReader = std::function<HRESULT(const char *name, bool isText, std::string &text, DWORD &number)>;
+HRESULT read_option_values(const ValueReader &read, DeviceOptions &options);
+
+} // namespace quilo::testcam

@@ -1,0 +1,186 @@
+#include "testcam/FrameSource.h"
+
+#include <objbase.h>
+#include <vfwmsgs.h>
+
+#include "common/HResult.h"
+#include "testcam/Pattern.h"
+#include "testcam/kit/VideoFormat.h"
+
+namespace quilo::testcam {
+namespace {
+
+constexpr LONGLONG kUnitsPerSecond = 10000000; // REFERENCE_TIME units
+
+LONGLONG counter_frequency()
+{
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f.QuadPart;
+}
+
+// Monotonic time in REFERENCE_TIME units, shared by every device: the free-running clock.
+LONGLONG now_units()
+{
+    static const LONGLONG frequency = counter_frequency();
+    LARGE_INTEGER c;
+    QueryPerformanceCounter(&c);
+    return (c.QuadPart / frequency) * kUnitsPerSecond + (c.QuadPart % frequency) * kUnitsPerSecond / frequency;
+}
+
+} // namespace
+
+FrameSource::FrameSource() : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+
+FrameSource::~FrameSource() { stop(); }
+
+HRESULT FrameSource::start(StreamSetup setup)
+{
+    RETURN_HR_IF(E_UNEXPECTED, started());
+    RETURN_HR_IF(E_OUTOFMEMORY, !wake_);
+    setup_ = std::move(setup);
+    mode_ = Mode::Paused;
+    ended_ = false;
+    ResetEvent(wake_.get());
+    thread_.reset(CreateThread(nullptr, 0, &FrameSource::threadMain, this, 0, nullptr));
+    if (!thread_) {
+        setup_ = StreamSetup();
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    return S_OK;
+}
+
+void FrameSource::setMode(Mode mode, REFERENCE_TIME streamStart)
+{
+    {
+        Lock lock(lock_);
+        mode_ = mode;
+        start_ = streamStart;
+    }
+    SetEvent(wake_.get());
+}
+
+void FrameSource::run(REFERENCE_TIME streamStart)
+{
+    runCounter_ = now_units();
+    firstAfterRun_ = true;
+    setMode(Mode::Running, streamStart);
+}
+
+void FrameSource::pause() { setMode(Mode::Paused); }
+
+void FrameSource::stop()
+{
+    if (!started()) return;
+    setMode(Mode::Stopping);
+    WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
+    reportFrames();
+    setup_ = StreamSetup();
+}
+
+DWORD WINAPI FrameSource::threadMain(void *self)
+{
+    // Platform objects on this thread are free-threaded; join the multithreaded apartment.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    static_cast<FrameSource *>(self)->stream();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return 0;
+}
+
+void FrameSource::stream()
+{
+    for (;;) {
+        Mode mode;
+        REFERENCE_TIME streamStart;
+        {
+            Lock lock(lock_);
+            mode = mode_;
+            streamStart = start_;
+        }
+        if (mode == Mode::Stopping) return;
+        if (mode == Mode::Paused || ended_ || setup_.stall) {
+            WaitForSingleObject(wake_.get(), INFINITE);
+            continue;
+        }
+        if (setup_.fps > 0 && !waitForTick()) continue;
+        if (!deliverOne(streamStart)) {
+            // No buffer: the allocator is being decommitted; wait for the mode to change.
+            WaitForSingleObject(wake_.get(), 10);
+        }
+    }
+}
+
+// Waits for the next tick of the free-running clock; false when a mode change came first.
+bool FrameSource::waitForTick()
+{
+    const LONGLONG fps = setup_.fps;
+    LONGLONG now = now_units();
+    const LONGLONG tick = (now * fps / kUnitsPerSecond + 1);
+    const LONGLONG due = (tick * kUnitsPerSecond + fps - 1) / fps;
+    while (now < due) {
+        const DWORD ms = static_cast<DWORD>((due - now + 9999) / 10000);
+        if (WaitForSingleObject(wake_.get(), ms) == WAIT_OBJECT_0) {
+            Lock lock(lock_);
+            if (mode_ != Mode::Running) return false;
+        }
+        now = now_units();
+    }
+    return true;
+}
+
+bool FrameSource::deliverOne(REFERENCE_TIME streamStart)
+{
+    ComPtr<IMediaSample> sample;
+    if (FAILED(setup_.allocator->GetBuffer(sample.put(), nullptr, nullptr, 0))) return false;
+    {
+        Lock lock(lock_);
+        if (mode_ != Mode::Running) return true;
+    }
+
+    BYTE *data = nullptr;
+    const LONG bytes = static_cast<LONG>(kit::rgb24_image_size(setup_.width, setup_.height));
+    if (FAILED(sample->GetPointer(&data)) || sample->GetSize() < bytes) {
+        ended_ = true;
+        return true;
+    }
+    const LONG sequence = delivered() + 1;
+    paint_frame(data, setup_.width, setup_.height, sequence, setup_.tag);
+    sample->SetActualDataLength(bytes);
+
+    // Stream time at capture: the graph clock when there is one, our own since Run when not.
+    REFERENCE_TIME start = 0;
+    if (!setup_.clock || FAILED(setup_.clock->GetTime(&start))) start = streamStart + (now_units() - runCounter_);
+    start -= streamStart;
+    const REFERENCE_TIME duration = setup_.fps > 0 ? kUnitsPerSecond / setup_.fps : 1;
+    REFERENCE_TIME stop = start + duration;
+    sample->SetTime(&start, &stop);
+    LONGLONG mediaStart = sequence - 1, mediaStop = sequence;
+    sample->SetMediaTime(&mediaStart, &mediaStop);
+    sample->SetSyncPoint(TRUE);
+    sample->SetDiscontinuity(firstAfterRun_ ? TRUE : FALSE);
+    firstAfterRun_ = false;
+
+    const HRESULT hr = setup_.input->Receive(sample.get());
+    sample.reset();
+    if (SUCCEEDED(hr)) InterlockedIncrement(&delivered_);
+    if (hr == S_FALSE) {
+        // Downstream wants no more: stop pushing and say the stream has ended.
+        ended_ = true;
+        setup_.peer->EndOfStream();
+        reportFrames();
+    } else if (FAILED(hr)) {
+        // Downstream is stopping or broken; go quiet until the next start, as sources do.
+        ended_ = true;
+    }
+    return true;
+}
+
+void FrameSource::reportFrames()
+{
+    const LONG total = delivered();
+    if (total != reported_ && setup_.report) setup_.report(total - reported_);
+    reported_ = total;
+}
+
+} // namespace quilo::testcam

@@ -1,0 +1,98 @@
+#include "support/TestCamera.h"
+
+#include <cstdio>
+
+#include "support/TestPaths.h"
+#include "support/TestSupport.h"
+#include "testcam/DeviceRegistry.h"
+
+namespace quilo::test {
+
+HRESULT register_test_camera()
+{
+    HMODULE module = LoadLibraryA(QUILO_TESTCAM_PATH);
+    if (!module) return HRESULT_FROM_WIN32(GetLastError());
+    using Register = HRESULT(WINAPI *)();
+    auto reg = reinterpret_cast<Register>(reinterpret_cast<void *>(GetProcAddress(module, "DllRegisterServer")));
+    const HRESULT hr = reg ? reg() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    FreeLibrary(module);
+    return hr;
+}
+
+ToolResult run_testcam(const std::string &arguments)
+{
+    ToolResult result;
+    result.exitCode = run_program("\"" QUILO_TESTCAM_TOOL "\" " + arguments, &result.output);
+    return result;
+}
+
+bool add_device(const std::string &name, const std::string &options)
+{
+    return run_testcam("add \"" + name + "\" " + options).exitCode == 0;
+}
+
+bool remove_device(const std::string &name) { return run_testcam("remove \"" + name + "\"").exitCode == 0; }
+
+bool clear_devices() { return run_testcam("clear").exitCode == 0; }
+
+DeviceRecord read_device_record(const std::string &name)
+{
+    const testcam::DeviceRecord stored = testcam::read_device_record(name);
+    DeviceRecord record;
+    record.present = stored.present;
+    for (const auto &entry : stored.formatSets) record.formatSets.push_back({entry.width, entry.height, entry.result});
+    for (const auto &entry : stored.procAmpSets) record.procAmpSets.push_back({entry.property, entry.value, entry.flags});
+    record.videoStandardSets = stored.videoStandardSets;
+    record.routes = stored.routes;
+    record.canRouteCalls = stored.canRouteCalls;
+    record.framesDelivered = stored.framesDelivered;
+    record.runs = stored.runs;
+    record.pauses = stored.pauses;
+    record.stops = stored.stops;
+    record.pageActivations = stored.pageActivations;
+    return record;
+}
+
+LONG live_testcam_objects()
+{
+    HMODULE module = GetModuleHandleA("QuiloTestCamera.ax");
+    if (!module) return 0;
+    using Count = LONG(WINAPI *)();
+    auto count = reinterpret_cast<Count>(reinterpret_cast<void *>(GetProcAddress(module, "QuiloTestCameraLiveObjects")));
+    return count ? count() : 0;
+}
+
+long frame_number(const unsigned char *pixels, int width, int height, long stride, bool topRowFirst, int tag,
+                  std::string *why)
+{
+    auto reject = [why](const char *what, int x, int y, int got, int want) {
+        if (why) {
+            char text[160];
+            std::snprintf(text, sizeof(text), "%s at column %d, row %d: %d, expected %d", what, x, y, got, want);
+            *why = text;
+        }
+        return -1L;
+    };
+    if (!pixels || width <= 0 || height <= 0 || stride < 3L * width) {
+        if (why) *why = "no frame, or a stride too small for its width";
+        return -1;
+    }
+    // The top-left pixel gives n; every other pixel must then agree.
+    const unsigned char *top = topRowFirst ? pixels : pixels + static_cast<size_t>(height - 1) * stride;
+    const int n = top[0];
+    const int red = tag & 0xFF;
+    for (int row = 0; row < height; ++row) {
+        const unsigned char *p = pixels + static_cast<size_t>(row) * stride;
+        const int y = topRowFirst ? row : height - 1 - row;
+        for (int x = 0; x < width; ++x, p += 3) {
+            if (p[0] != ((x + n) & 0xFF)) return reject("blue", x, y, p[0], (x + n) & 0xFF);
+            if (p[1] != (y & 0xFF)) return reject("green", x, y, p[1], y & 0xFF);
+            if (p[2] != red) return reject("red", x, y, p[2], red);
+        }
+        for (long pad = 3L * width; pad < (3L * width + 3) / 4 * 4 && pad < stride; ++pad, ++p)
+            if (*p != 0) return reject("padding", static_cast<int>(pad), y, *p, 0);
+    }
+    return n == 0 ? 256 : n;
+}
+
+} // namespace quilo::test

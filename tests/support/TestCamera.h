@@ -1,0 +1,64 @@
+// The virtual test camera from a test's point of view: register it, add and remove devices
+// with quilo-testcam.exe, read what hosts did to a device, and check frames against its
+// picture.
+//
+// Records are written by the camera filter as things happen, with one exception: the count of
+// frames delivered is written when a stream ends (the device got S_FALSE from downstream and
+// sent EndOfStream), when the filter is stopped, and when the filter object is destroyed.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quilo::test {
+
+// DllRegisterServer of QUILO_TESTCAM_PATH (loads the .ax for the call only).
+HRESULT register_test_camera();
+
+struct ToolResult
+{
+    DWORD exitCode;
+    std::string output; // standard output and standard error together
+};
+// quilo-testcam.exe <arguments>
+ToolResult run_testcam(const std::string &arguments);
+// `add "NAME" <options>`, `remove "NAME"`, `clear`; true when the tool succeeded.
+bool add_device(const std::string &name, const std::string &options = "");
+bool remove_device(const std::string &name);
+bool clear_devices();
+
+struct ProcAmpSet
+{
+    long property, value, flags;
+};
+struct FormatSet
+{
+    long width, height;
+    HRESULT result;
+};
+struct DeviceRecord
+{
+    bool present = false;
+    std::vector<FormatSet> formatSets;
+    std::vector<ProcAmpSet> procAmpSets;
+    std::vector<long> videoStandardSets;        // values passed to put_TVFormat
+    std::vector<std::pair<long, long>> routes;  // (output, input) of each Route call
+    long canRouteCalls = 0;
+    long framesDelivered = 0, runs = 0, pauses = 0, stops = 0, pageActivations = 0;
+};
+DeviceRecord read_device_record(const std::string &name);
+
+// Filter, pin, enumerator and property page objects of the camera alive in this process;
+// 0 when the .ax is not loaded.
+LONG live_testcam_objects();
+
+// Checks every pixel of a frame, padding included, against the camera's picture; returns the
+// frame's sequence number n or -1 with a reason. The picture carries n mod 256 only, so the
+// answer is in 1..256 (256 for multiples of 256). `stride` is the bytes between rows in memory;
+// topRowFirst tells whether the first row in memory is the top of the picture.
+long frame_number(const unsigned char *pixels, int width, int height, long stride, bool topRowFirst, int tag,
+                  std::string *why = nullptr);
+
+} // namespace quilo::test

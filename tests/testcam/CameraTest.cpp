@@ -1,0 +1,198 @@
+#include "testcam/CameraTest.h"
+
+#include <oleauto.h>
+#include <dvdmedia.h>
+#include <cstdlib>
+
+#include "common/DirectShowIds.h"
+#include "common/Variant.h"
+
+namespace quilo::test {
+
+void CameraTest::SetUpTestSuite() { ASSERT_EQ(S_OK, register_test_camera()); }
+
+void CameraTest::SetUp()
+{
+    ASSERT_TRUE(SUCCEEDED(com_.result()));
+    ASSERT_TRUE(clear_devices());
+}
+
+void CameraTest::TearDown()
+{
+    // Every camera object a test made must be gone once the test released its references.
+    EXPECT_EQ(0, live_testcam_objects());
+    EXPECT_TRUE(clear_devices());
+}
+
+namespace {
+
+std::string bag_text(IPropertyBag *bag, const wchar_t *name)
+{
+    UniqueVariant value;
+    if (FAILED(bag->Read(name, value.get(), nullptr)) || V_VT(value.get()) != VT_BSTR) return {};
+    return narrow(V_BSTR(value.get()), CP_ACP);
+}
+
+template <typename Visit>
+void for_each_device(Visit visit)
+{
+    ComPtr<ICreateDevEnum> devices;
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                devices.put_void())))
+        return;
+    ComPtr<IEnumMoniker> monikers;
+    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0) != S_OK) return;
+    ComPtr<IMoniker> moniker;
+    for (int position = 0; monikers->Next(1, moniker.put(), nullptr) == S_OK; ++position) {
+        ComPtr<IPropertyBag> bag;
+        moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void());
+        if (!visit(position, moniker.get(), bag.get())) return;
+    }
+}
+
+} // namespace
+
+HRESULT bind_device(const std::string &name, ComPtr<IBaseFilter> &filter, int *position)
+{
+    HRESULT hr = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    for_each_device([&](int at, IMoniker *moniker, IPropertyBag *bag) {
+        if (!bag || bag_text(bag, L"DeviceName") != name) return true;
+        if (position) *position = at;
+        hr = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.put_void());
+        return false;
+    });
+    return hr;
+}
+
+std::vector<std::string> listed_devices()
+{
+    std::vector<std::string> names;
+    for_each_device([&](int, IMoniker *, IPropertyBag *bag) {
+        const std::string name = bag ? bag_text(bag, L"FriendlyName") : std::string();
+        names.push_back(name.empty() ? "(no name)" : name);
+        return true;
+    });
+    return names;
+}
+
+ComPtr<IPin> first_pin(IBaseFilter *filter, PIN_DIRECTION direction)
+{
+    ComPtr<IEnumPins> pins;
+    if (FAILED(filter->EnumPins(pins.put()))) return {};
+    ComPtr<IPin> pin;
+    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
+        PIN_DIRECTION d;
+        if (SUCCEEDED(pin->QueryDirection(&d)) && d == direction) return pin;
+    }
+    return {};
+}
+
+ComPtr<IPin> capture_pin(IBaseFilter *camera) { return first_pin(camera, PINDIR_OUTPUT); }
+
+bool wait_for_event(IMediaEvent *events, long code, DWORD timeoutMs)
+{
+    const DWORD deadline = GetTickCount() + timeoutMs;
+    for (;;) {
+        const long remaining = static_cast<long>(deadline - GetTickCount());
+        if (remaining < 0) return false;
+        long got = 0;
+        LONG_PTR p1 = 0, p2 = 0;
+        // Wine answers E_ABORT early once when its queue ran empty; ask again until the limit.
+        if (events->GetEvent(&got, &p1, &p2, remaining) != S_OK) {
+            Sleep(1);
+            continue;
+        }
+        events->FreeEventParams(got, p1, p2);
+        if (got == code) return true;
+    }
+}
+
+void drain_events(IMediaEvent *events)
+{
+    long code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    while (events->GetEvent(&code, &p1, &p2, 0) == S_OK) events->FreeEventParams(code, p1, p2);
+}
+
+GrabGraph::~GrabGraph() { release(); }
+
+void GrabGraph::release()
+{
+    if (control) control->Stop();
+    grabber = nullptr;
+    renderer = nullptr;
+    grabberFilter = nullptr;
+    camera = nullptr;
+    events = nullptr;
+    control = nullptr;
+    graph = nullptr;
+}
+
+HRESULT GrabGraph::build(IBaseFilter *device)
+{
+    camera = ComPtr<IBaseFilter>(device);
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.put_void());
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = query(graph.get(), IID_IMediaControl, control))) return hr;
+    if (FAILED(hr = query(graph.get(), IID_IMediaEvent, events))) return hr;
+    if (FAILED(hr = CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                     grabberFilter.put_void())))
+        return hr;
+    if (FAILED(hr = query(grabberFilter.get(), IID_ISampleGrabber, grabber))) return hr;
+    if (FAILED(hr = CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                     renderer.put_void())))
+        return hr;
+    if (FAILED(hr = graph->AddFilter(camera.get(), L"Capture Filter"))) return hr;
+    if (FAILED(hr = graph->AddFilter(grabberFilter.get(), L"Grabber"))) return hr;
+    if (FAILED(hr = graph->AddFilter(renderer.get(), L"NullRenderer"))) return hr;
+
+    AM_MEDIA_TYPE rgb24 = {};
+    rgb24.majortype = MEDIATYPE_Video;
+    rgb24.subtype = MEDIASUBTYPE_RGB24;
+    if (FAILED(hr = grabber->SetMediaType(&rgb24))) return hr;
+    ComPtr<IPin> out = capture_pin(camera.get()), in = first_pin(grabberFilter.get(), PINDIR_INPUT);
+    if (FAILED(hr = graph->Connect(out.get(), in.get()))) return hr;
+    out = first_pin(grabberFilter.get(), PINDIR_OUTPUT);
+    in = first_pin(renderer.get(), PINDIR_INPUT);
+    if (FAILED(hr = graph->Connect(out.get(), in.get()))) return hr;
+    grabber->SetBufferSamples(TRUE);
+    return grabber->SetOneShot(TRUE);
+}
+
+HRESULT GrabGraph::grab(Frame &frame, DWORD timeoutMs)
+{
+    control->Stop();
+    grabber->SetOneShot(TRUE);
+    drain_events(events.get());
+    HRESULT hr = control->Run();
+    if (FAILED(hr)) return hr;
+    if (!wait_for_event(events.get(), EC_COMPLETE, timeoutMs)) return VFW_E_TIMEOUT;
+    MediaType mt;
+    if (FAILED(hr = grabber->GetConnectedMediaType(mt.get()))) return hr;
+    const BITMAPINFOHEADER *bih = nullptr;
+    if (IsEqualGUID(mt->formattype, FORMAT_VideoInfo))
+        bih = &reinterpret_cast<VIDEOINFOHEADER *>(mt->pbFormat)->bmiHeader;
+    else if (IsEqualGUID(mt->formattype, FORMAT_VideoInfo2))
+        bih = &reinterpret_cast<VIDEOINFOHEADER2 *>(mt->pbFormat)->bmiHeader;
+    if (!bih) return VFW_E_INVALIDMEDIATYPE;
+    frame.width = bih->biWidth;
+    frame.height = bih->biHeight;
+    long size = 0;
+    if (FAILED(hr = grabber->GetCurrentBuffer(&size, nullptr))) return hr;
+    frame.bytes.assign(static_cast<size_t>(size), 0);
+    return grabber->GetCurrentBuffer(&size, reinterpret_cast<long *>(frame.bytes.data()));
+}
+
+long GrabGraph::number(const Frame &frame, int tag, std::string *why)
+{
+    const long stride = (frame.width * 3 + 3) / 4 * 4;
+    const long rows = std::labs(frame.height);
+    if (static_cast<long>(frame.bytes.size()) != stride * rows) {
+        if (why) *why = "sample of " + std::to_string(frame.bytes.size()) + " bytes";
+        return -1;
+    }
+    return frame_number(frame.bytes.data(), static_cast<int>(frame.width), static_cast<int>(rows), stride,
+                        frame.height < 0, tag, why);
+}
+
+} // namespace quilo::test
