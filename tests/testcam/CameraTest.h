@@ -15,6 +15,9 @@
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
 
+// A platform call that must fail, whatever failure code it picks.
+#define EXPECT_FAILED(expr) EXPECT_TRUE(FAILED(expr)) << #expr
+
 namespace quilo::test {
 
 class CameraTest : public ::testing::Test
