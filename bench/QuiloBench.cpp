@@ -1,0 +1,269 @@
+// quilo-bench: Grab through the component against the bare platform sequence on the same kind of
+// graph, the row flip against memcpy, heap allocations per steady-state Grab, and fresh frames
+// per second from a paced device. Prints one table; asserts nothing.
+#include <windows.h>
+#include <objbase.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/ImportCounter.h"
+#include "bench/ReferenceGraph.h"
+#include "bench/RowFlip.h"
+#include "bench/Stats.h"
+#include "tools/DeviceList.h"
+#include "tools/ErrorText.h"
+#include "tools/VideoProcHost.h"
+
+namespace quilo::bench {
+namespace {
+
+constexpr const char kProgram[] = "quilo-bench";
+
+struct Options
+{
+    std::string unpacedDevice = "QuiloVideo Bench Camera";
+    std::string pacedDevice = "QuiloVideo Bench Camera 30fps";
+    long frames = 200;        // timed Grab calls per row
+    long warmUp = 10;
+    long allocationGrabs = 100;
+    double freshSeconds = 5.0;
+};
+
+struct Size
+{
+    long width, height;
+};
+const Size kSizes[] = {{640, 480}, {1920, 1080}};
+
+// A failed step ends the run with the platform's text; the table is only printed when complete.
+struct Failure
+{
+    std::string what;
+    HRESULT hr;
+};
+
+void check(const std::string &what, HRESULT hr)
+{
+    if (FAILED(hr)) throw Failure{what, hr};
+}
+
+// The component opened on one device, as any host holds it.
+class Component
+{
+public:
+    Component(long position, long width, long height)
+    {
+        std::string failedCall;
+        const HRESULT hr = host::create_video_proc(proc_, failedCall);
+        check(failedCall, hr);
+        session_ = std::make_unique<host::CaptureSession>(proc_.get());
+        check("createCapture", session_->open(position, true, true, width, height));
+        check("startCapture", proc_->startCapture());
+    }
+    const QuiloImageStruct &grab()
+    {
+        check("Grab", proc_->Grab(&record_));
+        return record_;
+    }
+
+private:
+    ComPtr<ICQuiloVideoProcClass> proc_;
+    std::unique_ptr<host::CaptureSession> session_;
+    QuiloImageStruct record_ = {};
+};
+
+template <typename F>
+Summary time_calls(long warmUp, long count, F call)
+{
+    for (long i = 0; i < warmUp; ++i) call();
+    std::vector<double> ms;
+    ms.reserve(static_cast<size_t>(count));
+    const double start = now_ms();
+    for (long i = 0; i < count; ++i) {
+        const double t = now_ms();
+        call();
+        ms.push_back(now_ms() - t);
+    }
+    return summarize(ms, now_ms() - start);
+}
+
+Summary time_component(const Options &o, long position, const Size &size)
+{
+    Component component(position, size.width, size.height);
+    return time_calls(o.warmUp, o.frames, [&] { component.grab(); });
+}
+
+Summary time_reference(const Options &o, long position, const Size &size)
+{
+    ReferenceGraph reference;
+    check("building the reference graph", reference.open(position, size.width, size.height));
+    return time_calls(o.warmUp, o.frames, [&] { check("reference frame", reference.grab()); });
+}
+
+struct CopyTimes
+{
+    double flipMs, memcpyMs;
+};
+
+// Median of many runs over the same warm buffers, so page faults and cache misses of a first
+// touch count for neither side.
+CopyTimes time_flip_and_memcpy(const Size &size)
+{
+    RowFlip flip(size.width, size.height, 3);
+    if (!flip.valid()) throw Failure{"cvCreateImageHeader", E_OUTOFMEMORY};
+    const size_t bytes = static_cast<size_t>(flip.image_size());
+    std::vector<unsigned char> a(bytes, 1), b(bytes, 2);
+    const long runs = size.width * size.height > 1000000 ? 100 : 400;
+    const Summary f = time_calls(20, runs, [&] { flip.flip(a.data()); });
+    const Summary m = time_calls(20, runs, [&] { std::memcpy(b.data(), a.data(), bytes); });
+    return {f.medianMs, m.medianMs};
+}
+
+struct AllocationCounts
+{
+    double firstGrab;  // buffer set-up: proves the counter sees the component's calls
+    double perGrab;    // steady state
+};
+
+AllocationCounts count_allocations(const Options &o, long position, const Size &size)
+{
+    Component component(position, size.width, size.height);
+    HMODULE module = GetModuleHandleA("QuiloVideo.ocx");
+    if (!module) throw Failure{"GetModuleHandle(QuiloVideo.ocx)", HRESULT_FROM_WIN32(GetLastError())};
+    ImportCounter counter;
+    if (counter.install(module) == 0) throw Failure{"patching QuiloVideo.ocx's allocator imports", E_NOTIMPL};
+    ImportCounter::reset();
+    component.grab();
+    AllocationCounts counts;
+    counts.firstGrab = static_cast<double>(ImportCounter::allocations());
+    for (long i = 0; i < o.warmUp; ++i) component.grab();
+    ImportCounter::reset();
+    for (long i = 0; i < o.allocationGrabs; ++i) component.grab();
+    counts.perGrab = static_cast<double>(ImportCounter::allocations()) / static_cast<double>(o.allocationGrabs);
+    counter.uninstall();
+    return counts;
+}
+
+struct FreshFrames
+{
+    double grabsPerSecond;
+    double freshPerSecond;
+};
+
+// The test camera's frame number n shows in every pixel: blue at column 0 is n mod 256. Grab is
+// asked for top-down rows, so the first byte of `data` is that pixel of the top row.
+FreshFrames count_fresh_frames(const Options &o, long position)
+{
+    Component component(position, 640, 480);
+    for (long i = 0; i < 3; ++i) component.grab();
+    int last = component.grab().data[0];
+    long grabs = 0, fresh = 0;
+    const double start = now_ms();
+    double elapsed = 0;
+    while ((elapsed = now_ms() - start) < o.freshSeconds * 1000.0) {
+        const int n = component.grab().data[0];
+        ++grabs;
+        if (n != last) ++fresh;
+        last = n;
+    }
+    return {1000.0 * grabs / elapsed, 1000.0 * fresh / elapsed};
+}
+
+long device_position(const std::string &name)
+{
+    std::vector<host::VideoDevice> devices;
+    check("listing video input devices", host::list_video_devices(devices));
+    const long position = host::find_video_device(devices, name);
+    if (position < 0) throw Failure{"finding the device \"" + name + "\" (scripts/bench adds it)", VFW_E_NO_CAPTURE_HARDWARE};
+    return position;
+}
+
+bool parse_options(int argc, char **argv, Options &o)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "--frames" && value) o.frames = std::max(10L, std::strtol(argv[++i], nullptr, 10));
+        else if (arg == "--fresh-seconds" && value) o.freshSeconds = std::max(1.0, std::strtod(argv[++i], nullptr));
+        else if (arg == "--device" && value) o.unpacedDevice = argv[++i];
+        else if (arg == "--paced-device" && value) o.pacedDevice = argv[++i];
+        else return false;
+    }
+    return true;
+}
+
+const char kUsage[] =
+    "usage: quilo-bench [--frames N] [--fresh-seconds S] [--device NAME] [--paced-device NAME]\n"
+    "Needs QuiloVideo.ocx registered and two test camera devices: NAME (--fps 0, default\n"
+    "\"QuiloVideo Bench Camera\") and a paced one (--fps 30, default \"QuiloVideo Bench Camera 30fps\").\n"
+    "scripts/bench prepares both and runs this program.\n";
+
+int run(int argc, char **argv)
+{
+    Options o;
+    if (!parse_options(argc, argv, o)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    int code = 0;
+    try {
+        const long unpaced = device_position(o.unpacedDevice);
+        const long paced = device_position(o.pacedDevice);
+
+        Summary component[2], reference[2];
+        CopyTimes copies[2];
+        AllocationCounts allocations[2];
+        for (int s = 0; s < 2; ++s) {
+            std::fprintf(stderr, "measuring %ldx%ld...\n", kSizes[s].width, kSizes[s].height);
+            component[s] = time_component(o, unpaced, kSizes[s]);
+            reference[s] = time_reference(o, unpaced, kSizes[s]);
+            copies[s] = time_flip_and_memcpy(kSizes[s]);
+            allocations[s] = count_allocations(o, unpaced, kSizes[s]);
+        }
+        std::fprintf(stderr, "measuring fresh frames from the 30 fps device...\n");
+        const FreshFrames fresh = count_fresh_frames(o, paced);
+
+        std::printf("| measurement (%ld timed frames per run, test camera --fps 0) | 640x480 | 1920x1080 | goal |\n",
+                    o.frames);
+        std::printf("|---|---:|---:|---|\n");
+        std::printf("| Grab through the component: frames/s | %.1f | %.1f | |\n", component[0].perSecond,
+                    component[1].perSecond);
+        std::printf("| Grab through the component: median / p99 ms | %.2f / %.2f | %.2f / %.2f | |\n",
+                    component[0].medianMs, component[0].p99Ms, component[1].medianMs, component[1].p99Ms);
+        std::printf("| bare platform sequence (reference): frames/s | %.1f | %.1f | |\n", reference[0].perSecond,
+                    reference[1].perSecond);
+        std::printf("| bare platform sequence (reference): median / p99 ms | %.2f / %.2f | %.2f / %.2f | |\n",
+                    reference[0].medianMs, reference[0].p99Ms, reference[1].medianMs, reference[1].p99Ms);
+        std::printf("| component / reference frames/s | %.3f | %.3f | >= 0.95 |\n",
+                    component[0].perSecond / reference[0].perSecond, component[1].perSecond / reference[1].perSecond);
+        std::printf("| in-place row flip (cvFlip) / memcpy of the same bytes, median ms | %.3f / %.3f | %.3f / %.3f | |\n",
+                    copies[0].flipMs, copies[0].memcpyMs, copies[1].flipMs, copies[1].memcpyMs);
+        std::printf("| flip / memcpy | %.2f | %.2f | <= 1.2 |\n", copies[0].flipMs / copies[0].memcpyMs,
+                    copies[1].flipMs / copies[1].memcpyMs);
+        std::printf("| heap allocations by QuiloVideo.ocx in the first Grab (buffer set-up) | %.0f | %.0f | |\n",
+                    allocations[0].firstGrab, allocations[1].firstGrab);
+        std::printf("| heap allocations by QuiloVideo.ocx per steady-state Grab (%ld Grabs) | %.2f | %.2f | 0 |\n",
+                    o.allocationGrabs, allocations[0].perGrab, allocations[1].perGrab);
+        std::printf("| 30 fps device (--fps 30): Grab calls/s, fresh frames/s (%.0f s) | %.1f, %.1f | | >= 29 fresh |\n",
+                    o.freshSeconds, fresh.grabsPerSecond, fresh.freshPerSecond);
+    } catch (const Failure &f) {
+        host::report_failure(kProgram, f.what, f.hr);
+        code = 1;
+    }
+    CoUninitialize();
+    return code;
+}
+
+} // namespace
+} // namespace quilo::bench
+
+int main(int argc, char **argv)
+{
+    return quilo::bench::run(argc, argv);
+}

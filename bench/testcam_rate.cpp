@@ -1,0 +1,174 @@
+// quilo-testcam-rate: how many frames per second the unpaced test camera (--fps 0) delivers at
+// 640x480 RGB24 into the platform's sample grabber (not one-shot, a counting callback) and a
+// null renderer. Prints one figure. Registers QuiloTestCamera.ax from its own folder and adds
+// (then removes) a device of its own.
+#include <windows.h>
+#include <dshow.h>
+#include <qedit.h>
+#include <oleauto.h>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "common/ComPtr.h"
+#include "common/DirectShowIds.h"
+#include "common/ScopeGuard.h"
+#include "common/Variant.h"
+#include "testcam/DeviceRegistry.h"
+
+using quilo::ComPtr;
+
+namespace {
+
+const char kDevice[] = "QuiloTestCamera rate bench";
+
+class FrameCounter final : public ISampleGrabberCB
+{
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_ISampleGrabberCB)) return E_NOINTERFACE;
+        *out = static_cast<ISampleGrabberCB *>(this);
+        return S_OK;
+    }
+    // Lives on the stack of main, longer than the graph that calls it.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE SampleCB(double, IMediaSample *) override
+    {
+        InterlockedIncrement(&frames_);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE *, long) override { return S_OK; }
+    LONG frames() { return InterlockedCompareExchange(&frames_, 0, 0); }
+
+private:
+    volatile LONG frames_ = 0;
+};
+
+int fail(const char *what, HRESULT hr)
+{
+    std::fprintf(stderr, "quilo-testcam-rate: %s failed: 0x%08lX\n", what, static_cast<unsigned long>(hr));
+    return 1;
+}
+
+HRESULT register_camera()
+{
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return E_FAIL;
+    std::string ax(path);
+    ax = ax.substr(0, ax.find_last_of('\\') + 1) + "QuiloTestCamera.ax";
+    HMODULE module = LoadLibraryA(ax.c_str());
+    if (!module) return HRESULT_FROM_WIN32(GetLastError());
+    using Entry = HRESULT(WINAPI *)();
+    auto reg = reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(module, "DllRegisterServer")));
+    const HRESULT hr = reg ? reg() : E_FAIL;
+    FreeLibrary(module);
+    return hr;
+}
+
+HRESULT bind_device(ComPtr<IBaseFilter> &filter)
+{
+    ComPtr<ICreateDevEnum> devices;
+    HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                  devices.put_void());
+    if (FAILED(hr)) return hr;
+    ComPtr<IEnumMoniker> monikers;
+    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0) != S_OK)
+        return VFW_E_NOT_FOUND;
+    ComPtr<IMoniker> moniker;
+    while (monikers->Next(1, moniker.put(), nullptr) == S_OK) {
+        ComPtr<IPropertyBag> bag;
+        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void()))) continue;
+        quilo::UniqueVariant name;
+        if (FAILED(bag->Read(L"DeviceName", name.get(), nullptr)) || V_VT(name.get()) != VT_BSTR) continue;
+        char text[256] = {};
+        WideCharToMultiByte(CP_ACP, 0, V_BSTR(name.get()), -1, text, sizeof(text), nullptr, nullptr);
+        if (std::string(text) == kDevice)
+            return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.put_void());
+    }
+    return VFW_E_NOT_FOUND;
+}
+
+ComPtr<IPin> first_pin(IBaseFilter *filter, PIN_DIRECTION direction)
+{
+    ComPtr<IEnumPins> pins;
+    ComPtr<IPin> pin;
+    if (FAILED(filter->EnumPins(pins.put()))) return pin;
+    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
+        PIN_DIRECTION d;
+        if (SUCCEEDED(pin->QueryDirection(&d)) && d == direction) return pin;
+    }
+    return ComPtr<IPin>();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
+    if (seconds <= 0) {
+        std::fprintf(stderr, "usage: quilo-testcam-rate [seconds to measure, default 3]\n");
+        return 2;
+    }
+    if (FAILED(CoInitialize(nullptr))) return fail("CoInitialize", E_FAIL);
+    auto uninit = quilo::scope_exit([] { CoUninitialize(); });
+    HRESULT hr = register_camera();
+    if (FAILED(hr)) return fail("registering QuiloTestCamera.ax", hr);
+    quilo::testcam::DeviceOptions options;
+    options.fps = 0;
+    if (FAILED(hr = quilo::testcam::add_device(kDevice, options))) return fail("adding the device", hr);
+    auto remove = quilo::scope_exit([] { quilo::testcam::remove_device(kDevice); });
+
+    FrameCounter counter;
+    LONG counted = 0;
+    DWORD elapsedMs = 0;
+    {
+        ComPtr<IBaseFilter> camera, grabberFilter, renderer;
+        ComPtr<IGraphBuilder> graph;
+        ComPtr<ISampleGrabber> grabber;
+        ComPtr<IMediaControl> control;
+        if (FAILED(hr = bind_device(camera))) return fail("binding the device", hr);
+        if (FAILED(hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                         graph.put_void())))
+            return fail("creating the filter graph", hr);
+        CoCreateInstance(quilo::kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                         grabberFilter.put_void());
+        CoCreateInstance(quilo::kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.put_void());
+        if (!grabberFilter || !renderer || FAILED(grabberFilter.query(grabber)) ||
+            FAILED(graph->QueryInterface(IID_IMediaControl, control.put_void())))
+            return fail("creating the grabber and renderer", E_NOINTERFACE);
+        graph->AddFilter(camera.get(), L"Capture Filter");
+        graph->AddFilter(grabberFilter.get(), L"Grabber");
+        graph->AddFilter(renderer.get(), L"NullRenderer");
+        AM_MEDIA_TYPE rgb24 = {};
+        rgb24.majortype = MEDIATYPE_Video;
+        rgb24.subtype = MEDIASUBTYPE_RGB24;
+        grabber->SetMediaType(&rgb24);
+        grabber->SetOneShot(FALSE);
+        grabber->SetBufferSamples(FALSE);
+        grabber->SetCallback(&counter, 0);
+        if (FAILED(hr = graph->Connect(first_pin(camera.get(), PINDIR_OUTPUT).get(),
+                                       first_pin(grabberFilter.get(), PINDIR_INPUT).get())))
+            return fail("connecting the camera", hr);
+        if (FAILED(hr = graph->Connect(first_pin(grabberFilter.get(), PINDIR_OUTPUT).get(),
+                                       first_pin(renderer.get(), PINDIR_INPUT).get())))
+            return fail("connecting the renderer", hr);
+
+        if (FAILED(hr = control->Run())) return fail("Run", hr);
+        Sleep(500); // let the stream settle
+        const LONG before = counter.frames();
+        const DWORD start = GetTickCount();
+        Sleep(static_cast<DWORD>(seconds * 1000));
+        counted = counter.frames() - before;
+        elapsedMs = GetTickCount() - start;
+        control->Stop();
+        grabber->SetCallback(nullptr, 0);
+    }
+    std::printf("test camera, unpaced, 640x480 RGB24 into sample grabber + null renderer: %.1f frames per second\n",
+                counted * 1000.0 / (elapsedMs ? elapsedMs : 1));
+    return 0;
+}
