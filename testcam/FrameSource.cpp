@@ -50,21 +50,24 @@ HRESULT FrameSource::start(StreamSetup setup)
     return S_OK;
 }
 
-void FrameSource::setMode(Mode mode, REFERENCE_TIME streamStart)
+void FrameSource::setMode(Mode mode)
 {
     {
         Lock lock(lock_);
         mode_ = mode;
-        start_ = streamStart;
     }
     SetEvent(wake_.get());
 }
 
 void FrameSource::run(REFERENCE_TIME streamStart)
 {
-    runCounter_ = now_units();
-    firstAfterRun_ = true;
-    setMode(Mode::Running, streamStart);
+    {
+        Lock lock(lock_);
+        start_ = streamStart;
+        runTime_ = now_units();
+        firstAfterRun_ = true;
+    }
+    setMode(Mode::Running);
 }
 
 void FrameSource::pause() { setMode(Mode::Paused); }
@@ -92,11 +95,9 @@ void FrameSource::stream()
 {
     for (;;) {
         Mode mode;
-        REFERENCE_TIME streamStart;
         {
             Lock lock(lock_);
             mode = mode_;
-            streamStart = start_;
         }
         if (mode == Mode::Stopping) return;
         if (mode == Mode::Paused || ended_ || setup_.stall) {
@@ -104,7 +105,7 @@ void FrameSource::stream()
             continue;
         }
         if (setup_.fps > 0 && !waitForTick()) continue;
-        if (!deliverOne(streamStart)) {
+        if (!deliverOne()) {
             // No buffer: the allocator is being decommitted; wait for the mode to change.
             WaitForSingleObject(wake_.get(), 10);
         }
@@ -129,13 +130,19 @@ bool FrameSource::waitForTick()
     return true;
 }
 
-bool FrameSource::deliverOne(REFERENCE_TIME streamStart)
+bool FrameSource::deliverOne()
 {
     ComPtr<IMediaSample> sample;
     if (FAILED(setup_.allocator->GetBuffer(sample.put(), nullptr, nullptr, 0))) return false;
+    REFERENCE_TIME streamStart, runTime;
+    bool discontinuity;
     {
         Lock lock(lock_);
         if (mode_ != Mode::Running) return true;
+        streamStart = start_;
+        runTime = runTime_;
+        discontinuity = firstAfterRun_;
+        firstAfterRun_ = false;
     }
 
     BYTE *data = nullptr;
@@ -150,7 +157,7 @@ bool FrameSource::deliverOne(REFERENCE_TIME streamStart)
 
     // Stream time at capture: the graph clock when there is one, our own since Run when not.
     REFERENCE_TIME start = 0;
-    if (!setup_.clock || FAILED(setup_.clock->GetTime(&start))) start = streamStart + (now_units() - runCounter_);
+    if (!setup_.clock || FAILED(setup_.clock->GetTime(&start))) start = streamStart + (now_units() - runTime);
     start -= streamStart;
     const REFERENCE_TIME duration = setup_.fps > 0 ? kUnitsPerSecond / setup_.fps : 1;
     REFERENCE_TIME stop = start + duration;
@@ -158,8 +165,7 @@ bool FrameSource::deliverOne(REFERENCE_TIME streamStart)
     LONGLONG mediaStart = sequence - 1, mediaStop = sequence;
     sample->SetMediaTime(&mediaStart, &mediaStop);
     sample->SetSyncPoint(TRUE);
-    sample->SetDiscontinuity(firstAfterRun_ ? TRUE : FALSE);
-    firstAfterRun_ = false;
+    sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
 
     const HRESULT hr = setup_.input->Receive(sample.get());
     sample.reset();

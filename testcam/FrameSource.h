@@ -52,19 +52,19 @@ private:
     static DWORD WINAPI threadMain(void *self);
     void stream();
     bool waitForTick();
-    bool deliverOne(REFERENCE_TIME streamStart);
+    bool deliverOne();
     void reportFrames();
-    void setMode(Mode mode, REFERENCE_TIME streamStart = 0);
+    void setMode(Mode mode);
 
-    CriticalSection lock_;              // guards mode_ and start_
+    CriticalSection lock_;              // guards mode_, start_, runTime_ and firstAfterRun_
     Mode mode_ = Mode::Paused;
     REFERENCE_TIME start_ = 0;
-    LONGLONG runCounter_ = 0;           // performance counter at Run, for clockless time stamps
+    LONGLONG runTime_ = 0;              // free-running clock at Run, for clockless time stamps
+    bool firstAfterRun_ = true;
     UniqueHandle wake_;                 // set on every mode change
     UniqueHandle thread_;
     StreamSetup setup_;
     bool ended_ = false;                // stopped pushing until the next stop and start
-    bool firstAfterRun_ = true;
     mutable volatile LONG delivered_ = 0;
     LONG reported_ = 0;
 };
