@@ -83,17 +83,16 @@ IPin *CameraFilter::pin(ULONG index) const { return index == 0 ? &pin_ : nullptr
 
 HRESULT CameraFilter::queryExtra(REFIID iid, void **out)
 {
-    if (IsEqualIID(iid, IID_IPersistPropertyBag)) return kit::answer_query(iid, out, {{&iid, static_cast<IPersistPropertyBag *>(this)}});
     Lock lock(this->lock());
-    if (IsEqualIID(iid, IID_IAMVideoProcAmp) && procAmp_.present())
-        return kit::answer_query(iid, out, {{&iid, static_cast<IAMVideoProcAmp *>(this)}});
-    if (options_.hasCrossbar()) {
-        return kit::answer_query(iid, out, {
-            {&IID_IAMCrossbar, static_cast<IAMCrossbar *>(this)},
-            {&IID_IAMAnalogVideoDecoder, static_cast<IAMAnalogVideoDecoder *>(this)},
-        });
-    }
-    return E_NOINTERFACE;
+    // What a device has depends on its options: no video processing amplifier with
+    // --procamp none, a crossbar and decoder only with --crossbar.
+    const bool analog = options_.hasCrossbar();
+    return kit::answer_query(iid, out, {
+        {&IID_IPersistPropertyBag, static_cast<IPersistPropertyBag *>(this)},
+        {procAmp_.present() ? &IID_IAMVideoProcAmp : nullptr, static_cast<IAMVideoProcAmp *>(this)},
+        {analog ? &IID_IAMCrossbar : nullptr, static_cast<IAMCrossbar *>(this)},
+        {analog ? &IID_IAMAnalogVideoDecoder : nullptr, static_cast<IAMAnalogVideoDecoder *>(this)},
+    });
 }
 
 HRESULT STDMETHODCALLTYPE CameraFilter::InitNew() { return S_OK; }

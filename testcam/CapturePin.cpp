@@ -291,11 +291,11 @@ HRESULT CapturePin::bufferNeeds(const AM_MEDIA_TYPE &mt, ALLOCATOR_PROPERTIES &p
 
 HRESULT CapturePin::queryExtra(REFIID iid, void **out)
 {
-    if (IsEqualIID(iid, IID_ISpecifyPropertyPages) && options_.noPages) return E_NOINTERFACE;
+    Lock lock(filter_.lock());
     return kit::answer_query(iid, out, {
         {&IID_IKsPropertySet, static_cast<IKsPropertySet *>(this)},
         {&IID_IAMStreamConfig, static_cast<IAMStreamConfig *>(this)},
-        {&IID_ISpecifyPropertyPages, static_cast<ISpecifyPropertyPages *>(this)},
+        {options_.noPages ? nullptr : &IID_ISpecifyPropertyPages, static_cast<ISpecifyPropertyPages *>(this)},
         {&kIidCameraPageSite, static_cast<ICameraPageSite *>(this)},
     });
 }
@@ -315,6 +315,7 @@ HRESULT CapturePin::startStreaming()
     setup.height = bih->biHeight;
     setup.fps = options_.fps;
     setup.stall = options_.stall;
+    setup.stallAfter = options_.stallAfter;
     setup.tag = options_.tag;
     const DeviceState *state = state_;
     setup.report = [state](LONG frames) {

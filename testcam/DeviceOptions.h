@@ -34,7 +34,8 @@ struct DeviceOptions
     CapsMode caps = CapsMode::VideoInfo;
     bool noPages = false;
     bool noName = false;
-    bool stall = false;
+    bool stall = false;             // never deliver
+    long stallAfter = -1;           // >= 0: deliver that many frames per opened device, then stall
     long tag = 0;
 
     bool hasCrossbar() const { return !crossbarInputs.empty(); }

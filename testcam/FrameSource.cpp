@@ -100,7 +100,8 @@ void FrameSource::stream()
             mode = mode_;
         }
         if (mode == Mode::Stopping) return;
-        if (mode == Mode::Paused || ended_ || setup_.stall) {
+        const bool stalled = setup_.stall || (setup_.stallAfter >= 0 && delivered() >= setup_.stallAfter);
+        if (mode == Mode::Paused || ended_ || stalled) {
             WaitForSingleObject(wake_.get(), INFINITE);
             continue;
         }

@@ -22,6 +22,7 @@ struct StreamSetup
     LONG width = 0, height = 0;         // negative height: top-down rows
     LONG fps = 0;
     bool stall = false;                 // never deliver
+    LONG stallAfter = -1;               // >= 0: stop delivering once this many frames went out
     LONG tag = 0;
     // Told how many frames went out since it was last told, when the stream ends or stops.
     std::function<void(LONG frames)> report;

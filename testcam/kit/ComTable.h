@@ -9,7 +9,7 @@ namespace quilo::kit {
 
 struct InterfaceEntry
 {
-    const IID *iid;
+    const IID *iid;   // null: the entry is switched off (an interface this object lacks)
     IUnknown *object; // the object's pointer for that interface
 };
 
@@ -20,7 +20,7 @@ inline HRESULT answer_query(REFIID iid, void **out, std::initializer_list<Interf
     if (!out) return E_POINTER;
     *out = nullptr;
     for (const InterfaceEntry &entry : table) {
-        if (IsEqualIID(iid, *entry.iid)) {
+        if (entry.iid && IsEqualIID(iid, *entry.iid)) {
             entry.object->AddRef();
             *out = entry.object;
             return S_OK;

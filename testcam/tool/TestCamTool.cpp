@@ -53,6 +53,7 @@ const char kUsageText[] =
     "  --no-pages            the capture pin has no property pages\n"
     "  --no-name             the device has no FriendlyName\n"
     "  --stall               the device never delivers a frame\n"
+    "  --stall-after N       each opened device delivers N frames, then none\n"
     "  --tag N               red value of every pixel (N mod 256)\n"
     "\n"
     "picture of frame n (1 for a filter's first frame): blue = (x + n) mod 256,\n"

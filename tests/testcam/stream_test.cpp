@@ -109,7 +109,7 @@ TEST_F(StreamTest, EachGrabDeliversTheNextFrame)
     EXPECT_EQ(5, record.runs);
 }
 
-TEST_F(StreamTest, StallingDeviceDeliversNothingAndStillStops)
+TEST_F(StreamTest, StallingDevicesDeliverNothingMoreAndStillStop)
 {
     ASSERT_TRUE(add_device("Stall", "--stall --fps 0"));
     ComPtr<IBaseFilter> camera;
@@ -122,6 +122,20 @@ TEST_F(StreamTest, StallingDeviceDeliversNothingAndStillStops)
     g.release();
     camera = nullptr;
     EXPECT_EQ(0, read_device_record("Stall").framesDelivered);
+
+    // Two frames per opened device, then nothing; a device opened again starts over.
+    ASSERT_TRUE(add_device("After", "--stall-after 2 --fps 0 --size 32x32"));
+    for (int open = 0; open < 2; ++open) {
+        ComPtr<IBaseFilter> device;
+        ASSERT_EQ(S_OK, bind_device("After", device));
+        GrabGraph after;
+        ASSERT_EQ(S_OK, after.build(device.get()));
+        ASSERT_EQ(S_OK, after.grab(frame));
+        EXPECT_EQ(1, GrabGraph::number(frame, 0, nullptr));
+        ASSERT_EQ(S_OK, after.grab(frame));
+        EXPECT_EQ(2, GrabGraph::number(frame, 0, nullptr));
+        EXPECT_EQ(VFW_E_TIMEOUT, after.grab(frame, 300));
+    }
 }
 
 TEST_F(StreamTest, StopsPushingOnSFalseAndStreamsAgainAfterStopRun)
