@@ -1,14 +1,25 @@
-// Placeholder exports until the shell lands.
+// The five exports of the in-process server.
 #include <windows.h>
 #include <objbase.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return S_OK; }
-extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID, REFIID, void **ppv)
+#include "shell/Module.h"
+#include "shell/ServerRegistration.h"
+
+using quilo::shell::module;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+    // The module state is already built; a lock it could not set up refuses the load.
+    return !(reason == DLL_PROCESS_ATTACH && module().init_failed());
 }
-extern "C" HRESULT WINAPI DllRegisterServer() { return E_NOTIMPL; }
-extern "C" HRESULT WINAPI DllUnregisterServer() { return E_NOTIMPL; }
+
+extern "C" HRESULT WINAPI DllCanUnloadNow() { return module().lock_count() == 0 ? S_OK : S_FALSE; }
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv)
+{
+    return module().get_class_object(rclsid, riid, ppv);
+}
+
+extern "C" HRESULT WINAPI DllRegisterServer() { return quilo::shell::register_server(module()); }
+
+extern "C" HRESULT WINAPI DllUnregisterServer() { return quilo::shell::unregister_server(module()); }

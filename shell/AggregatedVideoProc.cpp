@@ -1,0 +1,46 @@
+#include "shell/AggregatedVideoProc.h"
+
+#include <new>
+
+namespace quilo::shell {
+
+HRESULT AggregatedVideoProc::create(IUnknown *outer, REFIID riid, void **ppv) noexcept
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!outer || !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+    auto *object = new (std::nothrow) AggregatedVideoProc(outer);
+    if (!object) return E_OUTOFMEMORY;
+    const HRESULT hr = object->QueryInterface(riid, ppv);
+    if (hr != S_OK) {
+        object->AddRef();
+        object->Release();
+    }
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE AggregatedVideoProc::QueryInterface(REFIID riid, void **ppv)
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (IsEqualIID(riid, IID_IUnknown)) {
+        AddRef();
+        *ppv = static_cast<IUnknown *>(this);
+        return S_OK;
+    }
+    return inner_.query_own_interface(riid, ppv);
+}
+
+ULONG STDMETHODCALLTYPE AggregatedVideoProc::AddRef() { return static_cast<ULONG>(++refs_); }
+
+ULONG STDMETHODCALLTYPE AggregatedVideoProc::Release()
+{
+    const LONG refs = --refs_;
+    if (refs == 0) {
+        refs_ = kDestructionRefCount;
+        delete this;
+    }
+    return static_cast<ULONG>(refs);
+}
+
+} // namespace quilo::shell

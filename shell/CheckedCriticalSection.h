@@ -1,0 +1,50 @@
+// A critical section whose initialisation can be checked. The module's locks and the class
+// object's lock report a failed initialisation instead of assuming success.
+#pragma once
+
+#include <windows.h>
+
+namespace quilo::shell {
+
+class CheckedCriticalSection
+{
+public:
+    CheckedCriticalSection() noexcept = default;
+    ~CheckedCriticalSection() { term(); }
+    CheckedCriticalSection(const CheckedCriticalSection &) = delete;
+    CheckedCriticalSection &operator=(const CheckedCriticalSection &) = delete;
+
+    // False when the platform could not set the section up; the section is then unusable.
+    bool init() noexcept
+    {
+        if (!ready_) ready_ = InitializeCriticalSectionAndSpinCount(&cs_, 0) != FALSE;
+        return ready_;
+    }
+    void term() noexcept
+    {
+        if (ready_) DeleteCriticalSection(&cs_);
+        ready_ = false;
+    }
+    bool ready() const noexcept { return ready_; }
+
+    void enter() noexcept { EnterCriticalSection(&cs_); }
+    void leave() noexcept { LeaveCriticalSection(&cs_); }
+
+private:
+    CRITICAL_SECTION cs_ = {};
+    bool ready_ = false;
+};
+
+class CheckedLock
+{
+public:
+    explicit CheckedLock(CheckedCriticalSection &cs) noexcept : cs_(cs) { cs_.enter(); }
+    ~CheckedLock() { cs_.leave(); }
+    CheckedLock(const CheckedLock &) = delete;
+    CheckedLock &operator=(const CheckedLock &) = delete;
+
+private:
+    CheckedCriticalSection &cs_;
+};
+
+} // namespace quilo::shell
