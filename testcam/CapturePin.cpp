@@ -291,7 +291,9 @@ HRESULT CapturePin::bufferNeeds(const AM_MEDIA_TYPE &mt, ALLOCATOR_PROPERTIES &p
 
 HRESULT CapturePin::queryExtra(REFIID iid, void **out)
 {
-    Lock lock(filter_.lock());
+    // No lock: downstream filters query the pin from the streaming thread (end of stream, seeking
+    // pass-through) while Stop holds the filter lock and waits for that thread. The options are
+    // fixed once the device is loaded.
     return kit::answer_query(iid, out, {
         {&IID_IKsPropertySet, static_cast<IKsPropertySet *>(this)},
         {&IID_IAMStreamConfig, static_cast<IAMStreamConfig *>(this)},
