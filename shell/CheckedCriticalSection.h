@@ -25,7 +25,6 @@ public:
         if (ready_) DeleteCriticalSection(&cs_);
         ready_ = false;
     }
-    bool ready() const noexcept { return ready_; }
 
     void enter() noexcept { EnterCriticalSection(&cs_); }
     void leave() noexcept { LeaveCriticalSection(&cs_); }

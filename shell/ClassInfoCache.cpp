@@ -64,6 +64,7 @@ HRESULT load_cache(TypeInfoCache &cache) noexcept
 HRESULT get_class_type_info(ITypeInfo **ppTI) noexcept
 {
     if (!ppTI) return E_POINTER;
+    *ppTI = nullptr;
     HRESULT hr = S_OK;
     if (!g_cache.typeInfo.load()) hr = load_cache(g_cache);
     ITypeInfo *info = g_cache.typeInfo.load();
