@@ -102,7 +102,7 @@ HRESULT CaptureContext::createGraphObjects()
     // The builder only searches this graph for a crossbar; a failure shows up as none found.
     captureBuilder->SetFiltergraph(graph.get());
     RETURN_IF_FAILED(graph.query(mediaControl));
-    return graph.query(mediaEvent);
+    return graph.query(IID_IMediaEvent, mediaEvent);
 }
 
 HRESULT CaptureContext::buildGraph(bool setFrameSize, LONG frameWidth, LONG frameHeight)
@@ -137,7 +137,7 @@ HRESULT CaptureContext::buildGraph(bool setFrameSize, LONG frameWidth, LONG fram
     if (crossbar) {
         // A refused route leaves the crossbar as it was; capture goes on from its current input.
         RETURN_IF_FAILED(routeCrossbar(crossbar.get()));
-        RETURN_IF_FAILED(captureFilter.query(videoDecoder));
+        RETURN_IF_FAILED(captureFilter.query(IID_IAMAnalogVideoDecoder, videoDecoder));
     }
     RETURN_IF_FAILED(captureFilter.query(procAmp));
 

@@ -48,8 +48,14 @@ public:
     template <typename U>
     HRESULT query(ComPtr<U> &out) const noexcept
     {
+        return query(__uuidof(U), out);
+    }
+    // For interfaces mingw-w64 declares no __uuidof for (IMediaEvent, IAMAnalogVideoDecoder).
+    template <typename U>
+    HRESULT query(REFIID iid, ComPtr<U> &out) const noexcept
+    {
         if (!p_) { out.reset(); return E_POINTER; }
-        return p_->QueryInterface(__uuidof(U), out.put_void());
+        return p_->QueryInterface(iid, out.put_void());
     }
 
 private:

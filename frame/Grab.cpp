@@ -25,7 +25,9 @@ HRESULT wait_for_completion(IMediaEvent *events, DWORD timeoutMs)
         long code = 0;
         LONG_PTR first = 0, second = 0;
         const HRESULT hr = events->GetEvent(&code, &first, &second, static_cast<long>(timeoutMs - elapsed));
-        if (hr == E_ABORT) return VFW_E_TIMEOUT;
+        // E_ABORT means "nothing yet": Wine also answers it at once when the queue has just been
+        // emptied, so only the clock decides that the time is up.
+        if (hr == E_ABORT) continue;
         RETURN_IF_FAILED(hr);
         events->FreeEventParams(code, first, second);
         switch (code) {

@@ -1,0 +1,118 @@
+// Failures of the platform that no device can produce, behind a capture context: the engine
+// must answer with the failure, leave nothing set up, hold nothing, and balance COM.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <dshow.h>
+
+#include "capture/CaptureContext.h"
+#include "common/DirectShowIds.h"
+#include "frame/Grab.h"
+#include "support/PlatformDouble.h"
+#include "support/TestCamera.h"
+#include "support/TestSupport.h"
+
+using namespace quilo;
+using namespace quilo::test;
+
+namespace {
+
+constexpr HRESULT kInjected = static_cast<HRESULT>(0x8004FACE);
+
+class EngineTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ComScope com;
+        ASSERT_EQ(S_OK, register_test_camera());
+    }
+    void SetUp() override { ASSERT_TRUE(clear_devices()); }
+    void TearDown() override { clear_devices(); }
+
+    // Nothing of a failed open is left in the context, and COM is balanced.
+    void expect_clean(capture::CaptureContext &c, const PlatformDouble &used)
+    {
+        EXPECT_FALSE(c.isSetUp);
+        EXPECT_FALSE(c.captureBuilder || c.graph || c.mediaControl || c.mediaEvent || c.captureFilter ||
+                     c.grabberFilter || c.sampleGrabber || c.nullRenderer || c.captureOutPin || c.grabberInPin ||
+                     c.grabberOutPin || c.rendererInPin || c.procAmp || c.streamConfig || c.videoDecoder ||
+                     c.crossbar);
+        EXPECT_EQ(used.comInits, used.comUninits);
+        EXPECT_EQ(0, live_testcam_objects());
+        QuiloImageStruct rec = {1, 2, 3, 4, nullptr};
+        EXPECT_EQ(VFW_E_WRONG_STATE, frame::grab(c, &rec));
+        EXPECT_EQ(1, rec.width) << "the record is untouched";
+        EXPECT_EQ(S_OK, c.destroyCapture());
+    }
+
+    ComScope com;
+    PlatformDouble platform;
+};
+
+TEST_F(EngineTest, GraphObjectsThatCannotBeCreated)
+{
+    ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48"));
+    for (const CLSID &clsid : {CLSID_CaptureGraphBuilder2, CLSID_FilterGraph, kClsidSampleGrabber, kClsidNullRenderer,
+                               CLSID_SystemDeviceEnum}) {
+        PlatformDouble failing;
+        failing.failCreation(clsid, kInjected);
+        capture::CaptureContext context(failing);
+        EXPECT_EQ(kInjected, context.createCapture(0, 0, 1, 64, 48));
+        EXPECT_TRUE(IsEqualCLSID(clsid, failing.created.back())) << "nothing is created after the failure";
+        expect_clean(context, failing);
+    }
+}
+
+TEST_F(EngineTest, AddFilterFailures)
+{
+    ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48"));
+    for (const wchar_t *name : {L"Capture Filter", L"NullRenderer"}) {
+        PlatformDouble failing;
+        failing.failAddFilter(name, kInjected);
+        capture::CaptureContext context(failing);
+        EXPECT_EQ(kInjected, context.createCapture(0, 0, 1, 64, 48));
+        expect_clean(context, failing);
+    }
+}
+
+TEST_F(EngineTest, NegativePositionCreatesNothing)
+{
+    capture::CaptureContext context(platform);
+    EXPECT_EQ(E_INVALIDARG, context.createCapture(-1, 0, 1, 64, 48));
+    EXPECT_TRUE(platform.created.empty());
+    EXPECT_EQ(0, platform.comInits);
+    expect_clean(context, platform);
+}
+
+TEST_F(EngineTest, DestroyingASetUpContextClosesTheDevice)
+{
+    ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48"));
+    {
+        capture::CaptureContext context(platform);
+        ASSERT_EQ(S_OK, context.createCapture(0, 1, 1, 64, 48));
+        ASSERT_EQ(S_OK, context.startCapture());
+        QuiloImageStruct rec = {};
+        ASSERT_EQ(S_OK, frame::grab(context, &rec));
+        EXPECT_GT(live_testcam_objects(), 0);
+        EXPECT_EQ(1, platform.comInits - platform.comUninits);
+    }
+    EXPECT_EQ(0, live_testcam_objects());
+    EXPECT_EQ(platform.comInits, platform.comUninits);
+}
+
+TEST_F(EngineTest, ThePageFrameAndTheMessageGoThroughThePlatform)
+{
+    ASSERT_TRUE(add_device("pages", "--fps 0 --size 64x48"));
+    ASSERT_TRUE(add_device("refusing", "--fps 0 --size 64x48 --refuse-format"));
+    capture::CaptureContext context(platform);
+    ASSERT_EQ(S_OK, context.createCapture(0, 0, 0, 0, 0));
+    EXPECT_EQ(1, platform.propertyFrames);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_TRUE(FAILED(context.createCapture(1, 0, 1, 64, 48)));
+    ASSERT_EQ(1u, platform.messages.size());
+    EXPECT_EQ("SetFormat Failed\n", platform.messages[0]);
+    EXPECT_EQ(1, platform.propertyFrames);
+    expect_clean(context, platform);
+}
+
+} // namespace

@@ -1,0 +1,215 @@
+// Frames end to end: what Grab hands a host, checked bit for bit against the test camera's
+// documented picture.
+#include <gtest/gtest.h>
+#include <vfwmsgs.h>
+
+#include <malloc.h>
+#include <string>
+
+#include "support/Component.h"
+#include "support/ComponentRegistration.h"
+#include "support/TestCamera.h"
+#include "support/TestSupport.h"
+
+using quilo::ComPtr;
+using namespace quilo::test;
+
+namespace {
+
+// Grab's bound on waiting for a sample, as the README states it.
+constexpr DWORD kGrabBoundMs = 8000;
+
+class FramesTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ComScope com;
+        ASSERT_EQ(S_OK, register_component());
+        ASSERT_EQ(S_OK, register_test_camera());
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(clear_devices());
+        object = create_component();
+        ASSERT_TRUE(object);
+    }
+    void TearDown() override
+    {
+        object.reset();
+        EXPECT_EQ(0, live_testcam_objects());
+        clear_devices();
+    }
+
+    void open(const std::string &options, bool flip, LONG width, LONG height)
+    {
+        ASSERT_TRUE(add_device("cam", "--fps 0 " + options));
+        ASSERT_EQ(S_OK, object->createCapture(0, flip ? 1 : 0, 1, width, height));
+        ASSERT_EQ(S_OK, object->startCapture());
+    }
+
+    long number_of(const QuiloImageStruct &rec, bool topRowFirst, int tag = 0)
+    {
+        std::string why;
+        const long n = frame_number(rec.data, rec.width, rec.height, rgb24_stride(rec.width), topRowFirst, tag, &why);
+        EXPECT_GT(n, 0) << why;
+        return n;
+    }
+
+    ComScope com;
+    ComPtr<ICQuiloVideoProcClass> object;
+};
+
+TEST_F(FramesTest, RecordDescribesAnRgb24Frame)
+{
+    open("--tag 9", true, 640, 480);
+    QuiloImageStruct rec = {};
+    ASSERT_EQ(S_OK, object->Grab(&rec));
+    EXPECT_EQ(640, rec.width);
+    EXPECT_EQ(480, rec.height);
+    EXPECT_EQ(8, rec.depth);
+    EXPECT_EQ(3, rec.channels);
+    ASSERT_NE(nullptr, rec.data);
+    EXPECT_EQ(1920, rgb24_stride(rec.width));
+    // Every pixel of the 921,600-byte frame, rows 1,920 bytes apart.
+    EXPECT_GT(number_of(rec, true, 9), 0);
+}
+
+TEST_F(FramesTest, FlippingPutsTheTopRowFirst)
+{
+    for (bool flip : {true, false}) {
+        SCOPED_TRACE(flip);
+        open("", flip, 64, 48);
+        QuiloImageStruct rec = {};
+        ASSERT_EQ(S_OK, object->Grab(&rec));
+        // frame_number checks every pixel, so columns in their order and rows in the stated one.
+        EXPECT_GT(number_of(rec, flip), 0);
+        ASSERT_EQ(S_FALSE, object->destroyCapture());
+    }
+}
+
+TEST_F(FramesTest, OddWidthKeepsRowsPaddedAndOddHeightKeepsItsMiddleRow)
+{
+    for (bool flip : {true, false}) {
+        SCOPED_TRACE(flip);
+        open("", flip, 321, 481);
+        QuiloImageStruct rec = {};
+        ASSERT_EQ(S_OK, object->Grab(&rec));
+        ASSERT_EQ(321, rec.width);
+        ASSERT_EQ(481, rec.height);
+        const long n = number_of(rec, flip);
+        const long stride = 964;
+        for (int row = 0; row < rec.height; ++row) ASSERT_EQ(0, rec.data[row * stride + 963]) << "padding of row " << row;
+        // The middle row is the picture's row 240 in either order.
+        const unsigned char *middle = rec.data + 240 * stride;
+        for (int x = 0; x < 321; ++x) {
+            ASSERT_EQ((x + n) % 256, middle[3 * x]);
+            ASSERT_EQ(240, middle[3 * x + 1]);
+        }
+        ASSERT_EQ(S_FALSE, object->destroyCapture());
+    }
+}
+
+TEST_F(FramesTest, EveryGrabIsAFrameTakenAfterTheCall)
+{
+    for (const char *rate : {"--fps 0", "--fps 30"}) {
+        SCOPED_TRACE(rate);
+        ASSERT_TRUE(add_device("cam", std::string(rate) + " --size 64x48"));
+        ASSERT_EQ(S_OK, object->createCapture(0, 1, 1, 64, 48));
+        ASSERT_EQ(S_OK, object->startCapture());
+        long last = 0;
+        for (int i = 0; i < 5; ++i) {
+            QuiloImageStruct rec = {};
+            ASSERT_EQ(S_OK, object->Grab(&rec));
+            const long n = number_of(rec, true);
+            EXPECT_GT(n, last);
+            last = n;
+        }
+        ASSERT_EQ(S_FALSE, object->destroyCapture());
+    }
+}
+
+TEST_F(FramesTest, TheBufferIsReusedWhileTheSizeHolds)
+{
+    open("", false, 64, 48);
+    QuiloImageStruct first = {}, second = {};
+    ASSERT_EQ(S_OK, object->Grab(&first));
+    ASSERT_EQ(S_OK, object->Grab(&second));
+    EXPECT_EQ(first.data, second.data);
+    // The component allocates from the C runtime's heap, which this process shares.
+    EXPECT_EQ(64u * 3 * 48, _msize(first.data));
+
+    // Re-opened at another size: a buffer of the new size (the heap may hand back the same
+    // address, so the size tells whether it is a new block).
+    ASSERT_EQ(S_FALSE, object->destroyCapture());
+    ASSERT_EQ(S_OK, object->createCapture(0, 0, 1, 128, 96));
+    ASSERT_EQ(S_OK, object->startCapture());
+    QuiloImageStruct third = {};
+    ASSERT_EQ(S_OK, object->Grab(&third));
+    EXPECT_EQ(128u * 3 * 96, _msize(third.data));
+    EXPECT_GT(number_of(third, false), 0);
+}
+
+TEST_F(FramesTest, BeforeStartTheGraphRunsButNothingIsHandedOut)
+{
+    ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48"));
+    ASSERT_EQ(S_OK, object->createCapture(0, 1, 1, 64, 48));
+    unsigned char mine = 0;
+    QuiloImageStruct rec = {0, 0, 0, 0, &mine};
+    ASSERT_EQ(S_OK, object->Grab(&rec));
+    EXPECT_EQ(&mine, rec.data);
+    EXPECT_EQ(64, rec.width);
+    EXPECT_EQ(48, rec.height);
+    EXPECT_EQ(8, rec.depth);
+    EXPECT_EQ(3, rec.channels);
+
+    ASSERT_EQ(S_OK, object->startCapture());
+    ASSERT_EQ(S_OK, object->Grab(&rec));
+    ASSERT_NE(&mine, rec.data);
+    EXPECT_GE(number_of(rec, true), 2) << "the first Grab took frame 1";
+}
+
+TEST_F(FramesTest, AStalledDeviceEndsGrabWithinTheBound)
+{
+    open("--stall --size 64x48", true, 64, 48);
+    QuiloImageStruct rec = {5, 6, 7, 8, nullptr};
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(VFW_E_TIMEOUT, object->Grab(&rec));
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, kGrabBoundMs - 500);
+    EXPECT_LT(elapsed, kGrabBoundMs + 5000);
+    EXPECT_EQ(5, rec.width) << "the record is untouched";
+    EXPECT_EQ(nullptr, rec.data);
+}
+
+TEST_F(FramesTest, AFrameHandedOutStaysValidWhenTheNextGrabTimesOut)
+{
+    open("--stall-after 1 --size 64x48", true, 64, 48);
+    QuiloImageStruct rec = {};
+    ASSERT_EQ(S_OK, object->Grab(&rec));
+    const long n = number_of(rec, true);
+    QuiloImageStruct next = rec;
+    EXPECT_EQ(VFW_E_TIMEOUT, object->Grab(&next));
+    EXPECT_EQ(rec.data, next.data);
+    EXPECT_EQ(n, number_of(rec, true)) << "the earlier frame is intact";
+}
+
+TEST_F(FramesTest, GrabWithoutASetUpContextWritesNothing)
+{
+    QuiloImageStruct rec = {1, 2, 3, 4, nullptr};
+    EXPECT_EQ(VFW_E_WRONG_STATE, object->Grab(&rec)) << "before createCapture";
+    EXPECT_EQ(S_OK, object->startCapture());
+    EXPECT_EQ(VFW_E_WRONG_STATE, object->Grab(&rec)) << "started but never opened";
+    EXPECT_EQ(VFW_E_NO_CAPTURE_HARDWARE, object->createCapture(0, 1, 1, 64, 48));
+    EXPECT_EQ(VFW_E_WRONG_STATE, object->Grab(&rec)) << "after a failed open";
+    ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48"));
+    ASSERT_EQ(S_OK, object->createCapture(0, 1, 1, 64, 48));
+    ASSERT_EQ(S_FALSE, object->destroyCapture());
+    EXPECT_EQ(VFW_E_WRONG_STATE, object->Grab(&rec)) << "after destroyCapture";
+    EXPECT_EQ(1, rec.width);
+    EXPECT_EQ(4, rec.channels);
+    EXPECT_EQ(nullptr, rec.data);
+    EXPECT_EQ(S_OK, object->Grab(nullptr));
+}
+
+} // namespace

@@ -1,0 +1,113 @@
+#include "support/PlatformDouble.h"
+
+#include <uuids.h>
+
+#include "common/ComPtr.h"
+
+namespace quilo::test {
+namespace {
+
+// The real filter graph behind an IGraphBuilder whose AddFilter can be made to fail; every
+// other interface is the real graph's own.
+class FailingAddFilterGraph final : public IGraphBuilder
+{
+public:
+    FailingAddFilterGraph(IGraphBuilder *inner, const std::map<std::wstring, HRESULT> &failures)
+        : inner_(inner), failures_(failures)
+    {
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
+    {
+        if (!out) return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IFilterGraph) || IsEqualIID(iid, IID_IGraphBuilder)) {
+            *out = static_cast<IGraphBuilder *>(this);
+            AddRef();
+            return S_OK;
+        }
+        return inner_->QueryInterface(iid, out);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE AddFilter(IBaseFilter *filter, LPCWSTR name) override
+    {
+        if (name) {
+            auto it = failures_.find(name);
+            if (it != failures_.end()) return it->second;
+        }
+        return inner_->AddFilter(filter, name);
+    }
+    HRESULT STDMETHODCALLTYPE RemoveFilter(IBaseFilter *f) override { return inner_->RemoveFilter(f); }
+    HRESULT STDMETHODCALLTYPE EnumFilters(IEnumFilters **e) override { return inner_->EnumFilters(e); }
+    HRESULT STDMETHODCALLTYPE FindFilterByName(LPCWSTR n, IBaseFilter **f) override { return inner_->FindFilterByName(n, f); }
+    HRESULT STDMETHODCALLTYPE ConnectDirect(IPin *o, IPin *i, const AM_MEDIA_TYPE *mt) override { return inner_->ConnectDirect(o, i, mt); }
+    HRESULT STDMETHODCALLTYPE Reconnect(IPin *p) override { return inner_->Reconnect(p); }
+    HRESULT STDMETHODCALLTYPE Disconnect(IPin *p) override { return inner_->Disconnect(p); }
+    HRESULT STDMETHODCALLTYPE SetDefaultSyncSource() override { return inner_->SetDefaultSyncSource(); }
+    HRESULT STDMETHODCALLTYPE Connect(IPin *o, IPin *i) override { return inner_->Connect(o, i); }
+    HRESULT STDMETHODCALLTYPE Render(IPin *p) override { return inner_->Render(p); }
+    HRESULT STDMETHODCALLTYPE RenderFile(LPCWSTR f, LPCWSTR l) override { return inner_->RenderFile(f, l); }
+    HRESULT STDMETHODCALLTYPE AddSourceFilter(LPCWSTR f, LPCWSTR n, IBaseFilter **o) override { return inner_->AddSourceFilter(f, n, o); }
+    HRESULT STDMETHODCALLTYPE SetLogFile(DWORD_PTR h) override { return inner_->SetLogFile(h); }
+    HRESULT STDMETHODCALLTYPE Abort() override { return inner_->Abort(); }
+    HRESULT STDMETHODCALLTYPE ShouldOperationContinue() override { return inner_->ShouldOperationContinue(); }
+
+private:
+    ~FailingAddFilterGraph() = default;
+    LONG refs_ = 1;
+    ComPtr<IGraphBuilder> inner_;
+    std::map<std::wstring, HRESULT> failures_;
+};
+
+} // namespace
+
+HRESULT PlatformDouble::initializeCom()
+{
+    const HRESULT hr = CoInitialize(nullptr);
+    if (SUCCEEDED(hr)) ++comInits;
+    return hr;
+}
+
+void PlatformDouble::uninitializeCom()
+{
+    ++comUninits;
+    CoUninitialize();
+}
+
+HRESULT PlatformDouble::createInstance(REFCLSID clsid, DWORD context, REFIID iid, void **out)
+{
+    created.push_back(clsid);
+    *out = nullptr;
+    for (const auto &f : creationFailures_)
+        if (IsEqualCLSID(f.clsid, clsid)) return f.hr;
+    if (IsEqualCLSID(clsid, CLSID_FilterGraph) && !addFilterFailures_.empty()) {
+        ComPtr<IGraphBuilder> real;
+        HRESULT hr = CoCreateInstance(clsid, nullptr, context, IID_IGraphBuilder, real.put_void());
+        if (FAILED(hr)) return hr;
+        auto *wrapper = new FailingAddFilterGraph(real.get(), addFilterFailures_);
+        hr = wrapper->QueryInterface(iid, out);
+        wrapper->Release();
+        return hr;
+    }
+    return CoCreateInstance(clsid, nullptr, context, iid, out);
+}
+
+int PlatformDouble::showMessage(const char *text)
+{
+    messages.emplace_back(text ? text : "");
+    return IDOK;
+}
+
+HRESULT PlatformDouble::showPropertyFrame(IUnknown *, const CAUUID &)
+{
+    ++propertyFrames;
+    return S_OK;
+}
+
+} // namespace quilo::test

@@ -1,0 +1,46 @@
+// A stand-in for the engine's platform boundary: it passes everything to the real platform,
+// counts COM initialisation, and fails chosen creations or AddFilter calls on request.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "capture/Platform.h"
+
+namespace quilo::test {
+
+class PlatformDouble : public capture::Platform
+{
+public:
+    // Creating this class fails with `hr`.
+    void failCreation(const CLSID &clsid, HRESULT hr) { creationFailures_.push_back({clsid, hr}); }
+    // AddFilter with this filter name fails with `hr` on every graph this platform creates.
+    void failAddFilter(const std::wstring &name, HRESULT hr) { addFilterFailures_[name] = hr; }
+
+    HRESULT initializeCom() override;
+    void uninitializeCom() override;
+    HRESULT createInstance(REFCLSID clsid, DWORD context, REFIID iid, void **out) override;
+    int showMessage(const char *text) override;
+    HRESULT showPropertyFrame(IUnknown *object, const CAUUID &pages) override;
+
+    int comInits = 0;            // successful CoInitialize calls
+    int comUninits = 0;
+    std::vector<CLSID> created;  // every class asked for, in order
+    std::vector<std::string> messages;
+    int propertyFrames = 0;
+
+private:
+    struct Failure
+    {
+        CLSID clsid;
+        HRESULT hr;
+    };
+    std::vector<Failure> creationFailures_;
+    std::map<std::wstring, HRESULT> addFilterFailures_;
+};
+
+} // namespace quilo::test
