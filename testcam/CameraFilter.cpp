@@ -83,9 +83,9 @@ IPin *CameraFilter::pin(ULONG index) const { return index == 0 ? &pin_ : nullptr
 
 HRESULT CameraFilter::queryExtra(REFIID iid, void **out)
 {
-    Lock lock(this->lock());
     // What a device has depends on its options: no video processing amplifier with
-    // --procamp none, a crossbar and decoder only with --crossbar.
+    // --procamp none, a crossbar and decoder only with --crossbar. No lock: downstream filters
+    // ask while the filter is stopping, and the options are fixed before anything streams.
     const bool analog = options_.hasCrossbar();
     return kit::answer_query(iid, out, {
         {&IID_IPersistPropertyBag, static_cast<IPersistPropertyBag *>(this)},

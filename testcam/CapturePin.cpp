@@ -256,7 +256,6 @@ HRESULT STDMETHODCALLTYPE CapturePin::NotePageActivated()
 
 HRESULT CapturePin::checkMediaType(const AM_MEDIA_TYPE &mt)
 {
-    Lock lock(filter_.lock());
     if (!IsEqualGUID(mt.majortype, MEDIATYPE_Video) || !IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB24)) return S_FALSE;
     const GUID &format = header() == kit::VideoHeader::Info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
     if (!IsEqualGUID(mt.formattype, format)) return S_FALSE;
@@ -268,7 +267,6 @@ HRESULT CapturePin::checkMediaType(const AM_MEDIA_TYPE &mt)
 
 HRESULT CapturePin::mediaType(ULONG index, AM_MEDIA_TYPE &mt)
 {
-    Lock lock(filter_.lock());
     if (formatSet_) {
         if (index > 0) return VFW_S_NO_MORE_ITEMS;
         return kit::make_rgb24_type(width_, height_, frameTime(), header(), mt);

@@ -57,6 +57,8 @@ public:
     void stopStreaming();
 
 protected:
+    // These three may be called by downstream filters on the streaming thread, so they take no
+    // lock: what they read changes only under the lock while the filter is stopped.
     HRESULT checkMediaType(const AM_MEDIA_TYPE &mt) override;
     HRESULT mediaType(ULONG index, AM_MEDIA_TYPE &mt) override;
     HRESULT bufferNeeds(const AM_MEDIA_TYPE &mt, ALLOCATOR_PROPERTIES &props) override;

@@ -42,6 +42,8 @@ public:
 
     // Guards state, connections and formats of the filter and its pins. The streaming thread
     // of a source never takes it, so state changes may wait for that thread while holding it.
+    // For the same reason nothing downstream filters call on the streaming thread may take it:
+    // QueryInterface, QueryAccept and media type enumeration stay lock-free.
     CriticalSection &lock() noexcept { return lock_; }
     FILTER_STATE state() const noexcept { return state_; }
     // The graph the filter belongs to, not counted (the graph holds the filter, not the other
