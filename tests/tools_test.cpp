@@ -1,0 +1,359 @@
+// quilo-grab end to end: the program run as a separate process against test camera devices,
+// its files decoded by the platform's WIC codecs and checked pixel by pixel against the device's
+// picture, its controls and video standard checked against what the device recorded.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <wincodec.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "WicDecode.h"
+#include "support/ComponentRegistration.h"
+#include "support/TestCamera.h"
+#include "support/TestSupport.h"
+
+namespace qt = quilo::test;
+
+namespace {
+
+struct ToolRun
+{
+    DWORD exitCode;
+    std::string output;
+};
+
+class ToolsTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(S_OK, qt::register_component());
+        ASSERT_EQ(S_OK, qt::register_test_camera());
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(SUCCEEDED(com_.result()));
+        ASSERT_TRUE(qt::clear_devices());
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        dir_ = std::string(temp) + "quilo-tools-" + std::to_string(GetCurrentProcessId()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        CreateDirectoryA(dir_.c_str(), nullptr);
+    }
+
+    void TearDown() override
+    {
+        qt::clear_devices();
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA((dir_ + "\\*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((dir_ + "\\" + found.cFileName).c_str());
+            } while (FindNextFileA(h, &found));
+            FindClose(h);
+        }
+        RemoveDirectoryA(dir_.c_str());
+    }
+
+    static ToolRun tool(const std::string &arguments, DWORD timeoutMs = 60000)
+    {
+        ToolRun run;
+        run.exitCode = qt::run_program("\"" QUILO_GRAB_TOOL "\" " + arguments, &run.output, timeoutMs);
+        return run;
+    }
+
+    std::string file(const std::string &name) const { return dir_ + "\\" + name; }
+    bool exists(const std::string &name) const
+    {
+        return GetFileAttributesA(file(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    // Decodes a written file and returns the test camera frame number its pixels show.
+    long frame_in(const std::string &name, UINT width, UINT height, int tag, qt::DecodedImage *image = nullptr)
+    {
+        qt::DecodedImage decoded;
+        const HRESULT hr = qt::decode_image(file(name), decoded);
+        EXPECT_EQ(S_OK, hr) << name;
+        if (FAILED(hr)) return -1;
+        EXPECT_EQ(width, decoded.width) << name;
+        EXPECT_EQ(height, decoded.height) << name;
+        std::string why;
+        const long n = qt::frame_number(decoded.bgr.data(), static_cast<int>(decoded.width),
+                                        static_cast<int>(decoded.height), static_cast<long>(decoded.width) * 3,
+                                        true, tag, &why);
+        EXPECT_GE(n, 1) << name << ": " << why;
+        if (image) *image = std::move(decoded);
+        return n;
+    }
+
+    qt::ComScope com_;
+    std::string dir_;
+};
+
+bool contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(ToolsTest, ListShowsEveryDeviceAtThePositionTheComponentUses)
+{
+    ToolRun run = tool("list");
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(contains(run.output, "No video input devices.")) << run.output;
+
+    // The platform orders devices by key name, case-insensitively; a nameless one keeps its place.
+    ASSERT_TRUE(qt::add_device("Tools Cam B"));
+    ASSERT_TRUE(qt::add_device("tools cam a"));
+    ASSERT_TRUE(qt::add_device("Tools Cam C", "--no-name"));
+    run = tool("list");
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_EQ("0  tools cam a\r\n1  Tools Cam B\r\n2  (no name)\r\n", run.output);
+}
+
+TEST_F(ToolsTest, GrabWritesPngAndBmpShowingTheDevicePictureInEitherRowOrder)
+{
+    // 321 pixels: rows of 963 bytes padded to 964; an odd height keeps a middle row in place.
+    ASSERT_TRUE(qt::add_device("Tools Cam", "--tag 77 --fps 0"));
+    for (const bool flip : {true, false}) {
+        SCOPED_TRACE(flip ? "--flip" : "--no-flip");
+        const std::string prefix = flip ? "flip" : "noflip";
+        const ToolRun run = tool("grab --device 0 --size 321x243 " + std::string(flip ? "--flip" : "--no-flip") +
+                             " --out \"" + file(prefix) + "\"");
+        ASSERT_EQ(0u, run.exitCode) << run.output;
+        EXPECT_TRUE(contains(run.output, "device 0: Tools Cam")) << run.output;
+        EXPECT_TRUE(contains(run.output, std::string("frame 1: width 321, height 243, depth 8, channels 3, stride 964, rows ") +
+                                             (flip ? "top-down" : "bottom-up")))
+            << run.output;
+
+        qt::DecodedImage png, bmp;
+        const long fromPng = frame_in(prefix + ".png", 321, 243, 77, &png);
+        const long fromBmp = frame_in(prefix + ".bmp", 321, 243, 77, &bmp);
+        EXPECT_EQ(fromPng, fromBmp);
+        EXPECT_TRUE(png.bgr == bmp.bgr);
+        EXPECT_TRUE(IsEqualGUID(GUID_ContainerFormatPng, png.container));
+        EXPECT_TRUE(IsEqualGUID(GUID_ContainerFormatBmp, bmp.container));
+    }
+    const qt::DeviceRecord record = qt::read_device_record("Tools Cam");
+    ASSERT_FALSE(record.formatSets.empty());
+    EXPECT_EQ(321, record.formatSets.back().width);
+    EXPECT_EQ(243, record.formatSets.back().height);
+}
+
+TEST_F(ToolsTest, GrabCountWritesNumberedFilesOfSuccessiveFrames)
+{
+    ASSERT_TRUE(qt::add_device("Tools Cam", "--tag 5 --fps 0"));
+    const ToolRun run = tool("grab --size 64x48 --count 3 --out \"" + file("shot") + "\"");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_FALSE(exists("shot.png"));
+    long last = 0;
+    for (int i = 1; i <= 3; ++i) {
+        const std::string name = "shot-" + std::to_string(i);
+        ASSERT_TRUE(exists(name + ".bmp")) << name;
+        const long n = frame_in(name + ".png", 64, 48, 5);
+        EXPECT_GT(n, last) << name << " is not a newer frame";
+        EXPECT_EQ(n, frame_in(name + ".bmp", 64, 48, 5));
+        last = n;
+    }
+}
+
+// Closes the property frame quilo-grab shows, as a user would, from outside its process.
+class PropertyFrameCloser
+{
+public:
+    PropertyFrameCloser() : thread_([this] { run(); }) {}
+    ~PropertyFrameCloser()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    int closed() const { return closed_; }
+
+private:
+    static BOOL CALLBACK visit(HWND window, LPARAM self)
+    {
+        char title[256] = {}, cls[64] = {};
+        GetWindowTextA(window, title, sizeof(title));
+        GetClassNameA(window, cls, sizeof(cls));
+        if (std::string(cls) == "#32770" && std::string(title).rfind("Properties for", 0) == 0) {
+            PostMessageA(window, WM_COMMAND, IDOK, 0);
+            ++reinterpret_cast<PropertyFrameCloser *>(self)->closed_;
+        }
+        return TRUE;
+    }
+    void run()
+    {
+        while (!stop_) {
+            EnumWindows(visit, reinterpret_cast<LPARAM>(this));
+            Sleep(100);
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::atomic<int> closed_{0};
+    std::thread thread_;
+};
+
+TEST_F(ToolsTest, GrabWithPagesShowsThePropertyFrameAndKeepsTheDeviceSize)
+{
+    ASSERT_TRUE(qt::add_device("Tools Cam", "--size 160x120 --fps 0"));
+    ToolRun run;
+    {
+        PropertyFrameCloser closer;
+        run = tool("grab --pages --out \"" + file("pages") + "\"", 30000);
+        EXPECT_GE(closer.closed(), 1);
+    }
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_TRUE(contains(run.output, "width 160, height 120")) << run.output;
+    frame_in("pages.png", 160, 120, 0);
+    const qt::DeviceRecord record = qt::read_device_record("Tools Cam");
+    EXPECT_GE(record.pageActivations, 1);
+    EXPECT_TRUE(record.formatSets.empty());
+}
+
+TEST_F(ToolsTest, ControlsShowsTheEightControlsAndSetsThemOnTheDevice)
+{
+    ASSERT_TRUE(qt::add_device("Tools Cam"));
+    ToolRun run = tool("controls --set brightness=42 --set gamma=150 --set backlightcompensation=1");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    for (const char *line : {"set brightness to 42", "set gamma to 150", "set backlightcompensation to 1"})
+        EXPECT_TRUE(contains(run.output, line)) << line << "\n" << run.output;
+    // Values are read back from the device; gamma only through the class's extra slot.
+    EXPECT_TRUE(contains(run.output, "brightness             yes        42\r\n")) << run.output;
+    EXPECT_TRUE(contains(run.output, "gamma                  yes        150\r\n")) << run.output;
+    EXPECT_TRUE(contains(run.output, "backlightcompensation  yes        1\r\n")) << run.output;
+    for (const char *name : {"contrast ", "hue ", "saturation ", "sharpness ", "whitebalance "})
+        EXPECT_TRUE(contains(run.output, std::string("\n") + name)) << name;
+
+    const qt::DeviceRecord record = qt::read_device_record("Tools Cam");
+    ASSERT_EQ(3u, record.procAmpSets.size());
+    EXPECT_EQ(0, record.procAmpSets[0].property);
+    EXPECT_EQ(42, record.procAmpSets[0].value);
+    EXPECT_EQ(5, record.procAmpSets[1].property);
+    EXPECT_EQ(150, record.procAmpSets[1].value);
+    EXPECT_EQ(8, record.procAmpSets[2].property);
+    EXPECT_EQ(1, record.procAmpSets[2].value);
+
+    // A value the device refuses: the setter's failure, its HRESULT and text, and a non-zero exit.
+    run = tool("controls --set brightness=100000");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_TRUE(contains(run.output, "SetCameraBrightnessParam(100000) failed: 0x80070057")) << run.output;
+}
+
+TEST_F(ToolsTest, ControlsReportsWhatTheDeviceLacks)
+{
+    ASSERT_TRUE(qt::add_device("Tools Cam", "--procamp brightness,gamma"));
+    ToolRun run = tool("controls");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_TRUE(contains(run.output, "\nhue                    no         -\r\n")) << run.output;
+    EXPECT_TRUE(contains(run.output, "\nwhitebalance           no         -\r\n")) << run.output;
+    EXPECT_TRUE(contains(run.output, "\ngamma                  yes")) << run.output;
+
+    // Setting what is not there fails on the device and is reported as such.
+    run = tool("controls --set hue=1");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_TRUE(contains(run.output, "SetCameraHueParam(1) failed: 0x")) << run.output;
+}
+
+TEST_F(ToolsTest, StandardReadsAndSetsTheDecoderByName)
+{
+    ASSERT_TRUE(qt::add_device("Tools Tuner", "--crossbar composite/decoder --standard PAL_B"));
+    ToolRun run = tool("standard");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_TRUE(contains(run.output, "video standard: PAL_B\r\n")) << run.output;
+
+    run = tool("standard --set SECAM_L1");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_TRUE(contains(run.output, "video standard: SECAM_L1\r\n")) << run.output;
+
+    // Names are exact: a different letter case is no standard.
+    run = tool("standard --set pal_b");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_TRUE(contains(run.output, "SetVideoStandParam(pal_b) failed: 0x")) << run.output;
+
+    const qt::DeviceRecord record = qt::read_device_record("Tools Tuner");
+    ASSERT_FALSE(record.videoStandardSets.empty());
+    EXPECT_EQ(0x80000, record.videoStandardSets.front());
+}
+
+TEST_F(ToolsTest, StandardWithoutADecoderShowsNoneVideoAndRefusesToSet)
+{
+    ASSERT_TRUE(qt::add_device("Tools Cam"));
+    ToolRun run = tool("standard");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_TRUE(contains(run.output, "video standard: None Video\r\n")) << run.output;
+
+    run = tool("standard --set PAL_B");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_TRUE(contains(run.output, "no analog video decoder")) << run.output;
+}
+
+TEST_F(ToolsTest, FailingDevicesGiveTheMethodTheHresultAndItsTextAndANonZeroExit)
+{
+    ASSERT_TRUE(qt::add_device("Tools Cam A"));
+    ASSERT_TRUE(qt::add_device("Tools Cam B", "--no-name"));
+
+    ToolRun run = tool("grab --device 2 --out \"" + file("none") + "\"");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_TRUE(contains(run.output,
+                         "createCapture failed: 0x80040275 (VFW_E_NO_CAPTURE_HARDWARE) No capture hardware is available"))
+        << run.output;
+    EXPECT_FALSE(exists("none.png"));
+
+    // A device without a name cannot be opened; the platform's text for the code is shown.
+    run = tool("grab --device 1 --out \"" + file("none") + "\"");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_TRUE(contains(run.output, "createCapture failed: 0x80070002 ")) << run.output;
+    const std::string text = run.output.substr(run.output.find("0x80070002 ") + 11);
+    EXPECT_GT(text.size(), 4u) << "no message text: " << run.output;
+    EXPECT_FALSE(exists("none.png"));
+
+    // A device without a video processing amplifier cannot be opened either.
+    ASSERT_TRUE(qt::clear_devices());
+    ASSERT_TRUE(qt::add_device("Tools Cam", "--procamp none"));
+    run = tool("controls");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_TRUE(contains(run.output, "createCapture failed: 0x")) << run.output;
+}
+
+TEST_F(ToolsTest, DeviceThatNeverDeliversFailsGrabWithTheTimeout)
+{
+    ASSERT_TRUE(qt::add_device("Tools Cam", "--stall"));
+    const ToolRun run = tool("grab --out \"" + file("stall") + "\"");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_TRUE(contains(run.output, "Grab failed: 0x8004022E (VFW_E_TIMEOUT)")) << run.output;
+    EXPECT_FALSE(exists("stall.png"));
+}
+
+TEST_F(ToolsTest, UnregisteredComponentIsReportedWithTheActivationFailure)
+{
+    ASSERT_TRUE(qt::add_device("Tools Cam"));
+    ASSERT_EQ(S_OK, qt::unregister_component());
+    const ToolRun run = tool("grab --out \"" + file("unreg") + "\"");
+    ASSERT_EQ(S_OK, qt::register_component());
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_TRUE(contains(run.output, "CLSIDFromProgID(QuiloVideo.CQuiloVideoProc) failed: 0x800401F3")) << run.output;
+    EXPECT_TRUE(contains(run.output, "regsvr32")) << run.output;
+}
+
+TEST_F(ToolsTest, CommandLineErrorsExitWithTwoAndHelpDocumentsEveryCommand)
+{
+    ToolRun run = tool("--help");
+    EXPECT_EQ(0u, run.exitCode);
+    for (const char *word : {"list", "grab", "controls", "standard", "--device", "--size", "--pages", "--flip",
+                             "--no-flip", "--count", "--out", "--set", "whitebalance", "SECAM_L1"})
+        EXPECT_TRUE(contains(run.output, word)) << word;
+
+    for (const char *bad : {"", "frob", "grab --size 640", "grab --size 0x480", "grab --count 0", "grab --pages --size 64x48",
+                            "grab --device -1", "controls --set brightness", "controls --set zoom=1",
+                            "list --count 2", "standard --set", "grab --flip --no-flip"}) {
+        run = tool(bad);
+        EXPECT_EQ(2u, run.exitCode) << "'" << bad << "': " << run.output;
+        EXPECT_TRUE(contains(run.output, "--help")) << bad;
+    }
+}
+
+} // namespace
