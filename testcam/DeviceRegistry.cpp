@@ -133,6 +133,8 @@ bool valid_device_name(const std::string &name, std::string *why)
         problem = "the device name contains a backslash";
     else if (name.find_first_not_of(' ') == std::string::npos)
         problem = "the device name is blank";
+    else if (name[0] == '-')
+        problem = "the device name starts with '-' (the name comes before the options)";
     if (problem && why) *why = problem;
     return problem == nullptr;
 }

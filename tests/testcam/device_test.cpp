@@ -133,6 +133,7 @@ TEST_F(DeviceTest, ToolRefusesBadCommandLinesWithAClearMessage)
         "add",
         "add \"\"",
         "add \"a\\b\"",
+        "add --size 320x240",
         "add X --size 15x480",
         "add X --size 640",
         "add X --size 4097x480",
@@ -189,8 +190,22 @@ TEST_F(DeviceTest, ListShowsPlatformOrderOptionsAndWhatHostsDid)
     EXPECT_TRUE(contains(list, "1  Zed\n")) << list;
 }
 
+std::string threading_model(const char *clsid)
+{
+    HKEY key = nullptr;
+    const std::string path = std::string("CLSID\\") + clsid + "\\InprocServer32";
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "(no key)";
+    char value[32] = {};
+    DWORD size = sizeof(value) - 1;
+    RegQueryValueExA(key, "ThreadingModel", nullptr, nullptr, reinterpret_cast<BYTE *>(value), &size);
+    RegCloseKey(key);
+    return value;
+}
+
 TEST_F(DeviceTest, UnregisteringTheModuleRemovesItsDevices)
 {
+    const char *const classes[] = {"{14652C5E-6532-4FB1-AF5B-44584BAB0954}", "{D8F8619A-6756-4723-BB80-A69023C3E89B}"};
+    for (const char *clsid : classes) EXPECT_EQ("Both", threading_model(clsid)) << clsid;
     ASSERT_TRUE(add_device("Cam"));
     HMODULE module = LoadLibraryA(QUILO_TESTCAM_PATH);
     ASSERT_NE(nullptr, module);
@@ -206,6 +221,7 @@ TEST_F(DeviceTest, UnregisteringTheModuleRemovesItsDevices)
     const ToolResult add = run_testcam("add Cam");
     EXPECT_NE(0u, add.exitCode);
     EXPECT_TRUE(contains(add.output, "regsvr32")) << add.output;
+    for (const char *clsid : classes) EXPECT_EQ("(no key)", threading_model(clsid)) << clsid;
     EXPECT_EQ(S_OK, register_test_camera());
 }
 
