@@ -92,17 +92,20 @@ class StateLock
 public:
     StateLock() : mutex_(CreateMutexA(nullptr, FALSE, "Local\\QuiloTestCamera.DeviceState"))
     {
-        if (mutex_) WaitForSingleObject(mutex_.get(), 5000);
+        // Bounded: a process that died holding it must not stop every other user of a device.
+        const DWORD wait = mutex_ ? WaitForSingleObject(mutex_.get(), 5000) : WAIT_FAILED;
+        owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
     }
     ~StateLock()
     {
-        if (mutex_) ReleaseMutex(mutex_.get());
+        if (owned_) ReleaseMutex(mutex_.get());
     }
     StateLock(const StateLock &) = delete;
     StateLock &operator=(const StateLock &) = delete;
 
 private:
     UniqueHandle mutex_;
+    bool owned_ = false;
 };
 
 std::vector<std::string> tokens(const std::string &text)

@@ -9,11 +9,11 @@
 
 namespace quilo::test {
 
-void CameraTest::SetUpTestSuite() { ASSERT_EQ(S_OK, register_test_camera()); }
-
 void CameraTest::SetUp()
 {
     ASSERT_TRUE(SUCCEEDED(com_.result()));
+    // Every test starts registered and without devices, whatever the one before it did.
+    ASSERT_EQ(S_OK, register_test_camera());
     ASSERT_TRUE(clear_devices());
 }
 

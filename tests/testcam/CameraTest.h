@@ -23,7 +23,6 @@ namespace quilo::test {
 class CameraTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite();
     void SetUp() override;
     void TearDown() override;
 

@@ -28,9 +28,15 @@ public:
 private:
     void run()
     {
-        for (int attempt = 0; attempt < 1000 && !found_; ++attempt) {
+        for (int attempt = 0; attempt < 500 && !found_; ++attempt) {
             EnumThreadWindows(thread_, &FrameCloser::visit, reinterpret_cast<LPARAM>(this));
             if (!found_) Sleep(10);
+        }
+        // A frame with another title must not hold the test forever: close whatever dialog
+        // the thread shows, and let the test fail on found().
+        for (int attempt = 0; attempt < 500 && !found_ && !strayClosed_; ++attempt) {
+            EnumThreadWindows(thread_, &FrameCloser::closeAny, reinterpret_cast<LPARAM>(this));
+            if (!strayClosed_) Sleep(10);
         }
     }
 
@@ -52,6 +58,16 @@ private:
         return FALSE;
     }
 
+    static BOOL CALLBACK closeAny(HWND window, LPARAM self)
+    {
+        char className[32] = {};
+        GetClassNameA(window, className, sizeof(className));
+        if (std::string(className) != "#32770") return TRUE;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        reinterpret_cast<FrameCloser *>(self)->strayClosed_ = true;
+        return FALSE;
+    }
+
     static BOOL CALLBACK collect(HWND window, LPARAM self)
     {
         char text[128] = {};
@@ -64,6 +80,7 @@ private:
     std::string title_;
     bool useOk_;
     std::atomic<bool> found_{false};
+    std::atomic<bool> strayClosed_{false};
     std::string texts_;
     std::thread worker_;
 };
