@@ -9,6 +9,7 @@
 #include <memory>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/ImportCounter.h"
@@ -29,7 +30,6 @@ struct Options
     std::string unpacedDevice = "QuiloVideo Bench Camera";
     std::string pacedDevice = "QuiloVideo Bench Camera 30fps";
     long frames = 300;        // timed Grab calls per row
-    long rounds = 6;          // component and reference take turns this many times
     long warmUp = 10;
     long allocationGrabs = 100;
     double freshSeconds = 5.0;
@@ -106,25 +106,43 @@ struct GrabTimes
     Summary component, reference;
 };
 
-// Both graphs stay open on the same device and take turns in rounds, so drift in the machine's
-// load during the run falls on both sides alike.
+// Two measured calls that take turns one call at a time, so drift in the machine's load during
+// the run falls on both sides alike. Each side's per-call times land in its vector; the return
+// value is each side's summed time.
+template <typename A, typename B>
+std::pair<double, double> time_in_turns(long warmUp, long count, std::vector<double> &msA, std::vector<double> &msB,
+                                        A callA, B callB)
+{
+    for (long i = 0; i < warmUp; ++i) {
+        callA();
+        callB();
+    }
+    double totalA = 0, totalB = 0;
+    for (long i = 0; i < count; ++i) {
+        double t = now_ms();
+        callA();
+        const double a = now_ms() - t;
+        t = now_ms();
+        callB();
+        const double b = now_ms() - t;
+        msA.push_back(a);
+        msB.push_back(b);
+        totalA += a;
+        totalB += b;
+    }
+    return {totalA, totalB};
+}
+
+// Both graphs stay open on the same device and take turns frame by frame.
 GrabTimes time_component_and_reference(const Options &o, long position, const Size &size)
 {
     Component component(position, size.width, size.height);
     ReferenceGraph reference;
     check("building the reference graph", reference.open(position, size.width, size.height));
-    auto referenceGrab = [&] { check("reference frame", reference.grab()); };
-    auto componentGrab = [&] { component.grab(); };
-
-    const long perRound = std::max(1L, o.frames / o.rounds);
     std::vector<double> componentMs, referenceMs;
-    double componentTotal = 0, referenceTotal = 0;
-    for (long r = 0; r < o.rounds; ++r) {
-        const long warmUp = r == 0 ? o.warmUp : 2;
-        componentTotal += time_calls(warmUp, perRound, componentMs, componentGrab);
-        referenceTotal += time_calls(warmUp, perRound, referenceMs, referenceGrab);
-    }
-    return {summarize(componentMs, componentTotal), summarize(referenceMs, referenceTotal)};
+    const auto totals = time_in_turns(o.warmUp, o.frames, componentMs, referenceMs, [&] { component.grab(); },
+                                      [&] { check("reference frame", reference.grab()); });
+    return {summarize(componentMs, totals.first), summarize(referenceMs, totals.second)};
 }
 
 struct CopyTimes
@@ -132,7 +150,7 @@ struct CopyTimes
     double flipMs, memcpyMs;
 };
 
-// Median of many runs over the same warm buffers, so page faults and cache misses of a first
+// Medians of many turns over the same warm buffers, so page faults and cache misses of a first
 // touch count for neither side.
 CopyTimes time_flip_and_memcpy(const Size &size)
 {
@@ -140,10 +158,15 @@ CopyTimes time_flip_and_memcpy(const Size &size)
     if (!flip.valid()) throw Failure{"cvCreateImageHeader", E_OUTOFMEMORY};
     const size_t bytes = static_cast<size_t>(flip.image_size());
     std::vector<unsigned char> a(bytes, 1), b(bytes, 2);
-    const long runs = size.width * size.height > 1000000 ? 300 : 1000;
-    const Summary f = time_calls(20, runs, [&] { flip.flip(a.data()); });
-    const Summary m = time_calls(20, runs, [&] { std::memcpy(b.data(), a.data(), bytes); });
-    return {f.medianMs, m.medianMs};
+    // Each timed turn is a batch of calls, long enough that the clock's own cost and a stray
+    // interruption weigh little; the figures are per call.
+    const long batch = size.width * size.height > 1000000 ? 4 : 32;
+    const long turns = 400;
+    std::vector<double> flipMs, copyMs;
+    const auto totals = time_in_turns(
+        4, turns, flipMs, copyMs, [&] { for (long i = 0; i < batch; ++i) flip.flip(a.data()); },
+        [&] { for (long i = 0; i < batch; ++i) std::memcpy(b.data(), a.data(), bytes); });
+    return {summarize(flipMs, totals.first).medianMs / batch, summarize(copyMs, totals.second).medianMs / batch};
 }
 
 struct AllocationCounts
@@ -250,9 +273,9 @@ int run(int argc, char **argv)
         std::fprintf(stderr, "measuring fresh frames from the 30 fps device...\n");
         const FreshFrames fresh = count_fresh_frames(o, paced);
 
-        std::printf("| measurement (test camera --fps 0; %ld timed Grabs a side in %ld alternating rounds) | 640x480 | "
-                    "1920x1080 | goal |\n",
-                    o.rounds * std::max(1L, o.frames / o.rounds), o.rounds);
+        std::printf("| measurement (test camera --fps 0; %ld timed Grabs a side, component and reference taking "
+                    "turns) | 640x480 | 1920x1080 | goal |\n",
+                    o.frames);
         std::printf("|---|---:|---:|---|\n");
         std::printf("| Grab through the component: frames/s | %.1f | %.1f | |\n", grabs[0].component.perSecond,
                     grabs[1].component.perSecond);
