@@ -6,8 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "support/Component.h"
-#include "support/ComponentRegistration.h"
+#include "support/ComponentTest.h"
 #include "support/DialogWatcher.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
@@ -17,31 +16,9 @@ using namespace quilo::test;
 
 namespace {
 
-class CaptureTest : public ::testing::Test
+class CaptureTest : public ComponentTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        ComScope com;
-        ASSERT_EQ(S_OK, register_component());
-        ASSERT_EQ(S_OK, register_test_camera());
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(clear_devices());
-        object = create_component();
-        ASSERT_TRUE(object);
-    }
-
-    void TearDown() override
-    {
-        object.reset();
-        // Releasing the object closes the device, whatever state the host left it in.
-        EXPECT_EQ(0, live_testcam_objects());
-        clear_devices();
-    }
-
     // Grabs one frame and returns the test camera's sequence number in it (-1 on a mismatch).
     long grab_number(int tag, bool topRowFirst, QuiloImageStruct *out = nullptr)
     {
@@ -55,8 +32,6 @@ protected:
         return n;
     }
 
-    ComScope com;
-    ComPtr<ICQuiloVideoProcClass> object;
 };
 
 TEST_F(CaptureTest, DevicesAreCountedInThePlatformsOrder)
@@ -350,7 +325,9 @@ DWORD apartment_after(DWORD model, bool succeedOpen)
             ASSERT_TRUE(object);
             const HRESULT hr = object->createCapture(succeedOpen ? 0 : 5, 0, 1, 64, 48);
             EXPECT_EQ(succeedOpen, SUCCEEDED(hr)) << std::hex << hr;
-            if (succeedOpen) EXPECT_EQ(S_FALSE, object->destroyCapture());
+            if (succeedOpen) {
+                EXPECT_EQ(S_FALSE, object->destroyCapture());
+            }
         }
         APTTYPE type;
         APTTYPEQUALIFIER qualifier;

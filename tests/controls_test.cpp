@@ -6,8 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "support/Component.h"
-#include "support/ComponentRegistration.h"
+#include "support/ComponentTest.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
 
@@ -51,27 +50,9 @@ const Control kControls[] = {
      &ICQuiloVideoProcClass::IsCameraSupportBacklightCompensation},
 };
 
-class ControlsTest : public ::testing::Test
+class ControlsTest : public ComponentTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        ComScope com;
-        ASSERT_EQ(S_OK, register_component());
-        ASSERT_EQ(S_OK, register_test_camera());
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(clear_devices());
-        object = create_component();
-        ASSERT_TRUE(object);
-    }
-    void TearDown() override
-    {
-        object.reset();
-        EXPECT_EQ(0, live_testcam_objects());
-        clear_devices();
-    }
     void open(const std::string &options)
     {
         ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48 " + options));
@@ -79,8 +60,6 @@ protected:
     }
     ICQuiloVideoProcClass *o() { return object.get(); }
 
-    ComScope com;
-    ComPtr<ICQuiloVideoProcClass> object;
 };
 
 TEST_F(ControlsTest, EveryControlRoundTripsThroughTheDevice)

@@ -6,8 +6,7 @@
 #include <malloc.h>
 #include <string>
 
-#include "support/Component.h"
-#include "support/ComponentRegistration.h"
+#include "support/ComponentTest.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
 
@@ -19,28 +18,9 @@ namespace {
 // Grab's bound on waiting for a sample, as the README states it.
 constexpr DWORD kGrabBoundMs = 8000;
 
-class FramesTest : public ::testing::Test
+class FramesTest : public ComponentTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        ComScope com;
-        ASSERT_EQ(S_OK, register_component());
-        ASSERT_EQ(S_OK, register_test_camera());
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(clear_devices());
-        object = create_component();
-        ASSERT_TRUE(object);
-    }
-    void TearDown() override
-    {
-        object.reset();
-        EXPECT_EQ(0, live_testcam_objects());
-        clear_devices();
-    }
-
     void open(const std::string &options, bool flip, LONG width, LONG height)
     {
         ASSERT_TRUE(add_device("cam", "--fps 0 " + options));
@@ -56,8 +36,6 @@ protected:
         return n;
     }
 
-    ComScope com;
-    ComPtr<ICQuiloVideoProcClass> object;
 };
 
 TEST_F(FramesTest, RecordDescribesAnRgb24Frame)
