@@ -1,6 +1,6 @@
 #include "shell/AggregatedVideoProc.h"
 
-#include <new>
+#include "shell/InterfaceTable.h"
 
 namespace quilo::shell {
 
@@ -9,14 +9,7 @@ HRESULT AggregatedVideoProc::create(IUnknown *outer, REFIID riid, void **ppv) no
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!outer || !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-    auto *object = new (std::nothrow) AggregatedVideoProc(outer);
-    if (!object) return E_OUTOFMEMORY;
-    const HRESULT hr = object->QueryInterface(riid, ppv);
-    if (hr != S_OK) {
-        object->AddRef();
-        object->Release();
-    }
-    return hr;
+    return create_and_query<AggregatedVideoProc>(outer, riid, ppv);
 }
 
 HRESULT STDMETHODCALLTYPE AggregatedVideoProc::QueryInterface(REFIID riid, void **ppv)

@@ -4,6 +4,7 @@
 
 #include <unknwn.h>
 
+#include "shell/InterfaceTable.h"
 #include "shell/VideoProc.h"
 
 namespace quilo::shell {
@@ -19,6 +20,9 @@ public:
     ULONG STDMETHODCALLTYPE Release() override;
 
 private:
+    template <typename Object, typename Arg>
+    friend HRESULT create_and_query(Arg arg, REFIID riid, void **ppv) noexcept;
+
     explicit AggregatedVideoProc(IUnknown *outer) noexcept : inner_(outer) {}
     ~AggregatedVideoProc() = default;
 

@@ -4,6 +4,7 @@
 
 #include <unknwn.h>
 #include <cstddef>
+#include <new>
 
 namespace quilo::shell {
 
@@ -35,6 +36,23 @@ HRESULT query_interface_table(Object *self, const InterfaceEntry<Object> (&table
     found->AddRef();
     *ppv = found;
     return S_OK;
+}
+
+// Instance creation: a new object (count 0) hands out `riid`; when it cannot, nothing holds the
+// object and it is destroyed through its own Release.
+template <typename Object, typename Arg>
+HRESULT create_and_query(Arg arg, REFIID riid, void **ppv) noexcept
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    auto *object = new (std::nothrow) Object(arg);
+    if (!object) return E_OUTOFMEMORY;
+    const HRESULT hr = object->QueryInterface(riid, ppv);
+    if (hr != S_OK) {
+        object->AddRef();
+        object->Release();
+    }
+    return hr;
 }
 
 } // namespace quilo::shell

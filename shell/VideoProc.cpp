@@ -1,6 +1,5 @@
 #include "shell/VideoProc.h"
 
-#include <new>
 
 #include "capture/CameraControls.h"
 #include "capture/VideoStandard.h"
@@ -27,17 +26,7 @@ const InterfaceEntry<VideoProc> kInterfaces[] = {
 HRESULT create_video_proc(IUnknown *outer, REFIID riid, void **ppv) noexcept
 {
     if (outer) return AggregatedVideoProc::create(outer, riid, ppv);
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    auto *object = new (std::nothrow) VideoProc(nullptr);
-    if (!object) return E_OUTOFMEMORY;
-    const HRESULT hr = object->QueryInterface(riid, ppv);
-    if (hr != S_OK) {
-        // Nothing holds the object: destroy it through Release's own path.
-        object->AddRef();
-        object->Release();
-    }
-    return hr;
+    return create_and_query<VideoProc>(static_cast<IUnknown *>(nullptr), riid, ppv);
 }
 
 VideoProc::VideoProc(IUnknown *outer) noexcept : outer_(outer) { module().lock(); }
