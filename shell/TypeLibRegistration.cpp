@@ -35,13 +35,23 @@ std::wstring help_directory(const std::wstring &path)
     return separator == std::wstring::npos ? std::wstring() : head.substr(0, separator + 1);
 }
 
-HRESULT register_type_library(HMODULE module) noexcept
+namespace {
+
+// The type library the module carries (or its ".tlb" twin), and the path it came from.
+HRESULT load_module_type_library(HMODULE module, ComPtr<ITypeLib> &library, std::wstring &path) noexcept
 {
     std::string modulePath;
     RETURN_IF_FAILED(read_module_path(module, modulePath));
+    return load_type_library(modulePath, library, path);
+}
+
+} // namespace
+
+HRESULT register_type_library(HMODULE module) noexcept
+{
     ComPtr<ITypeLib> library;
     std::wstring path;
-    RETURN_IF_FAILED(load_type_library(modulePath, library, path));
+    RETURN_IF_FAILED(load_module_type_library(module, library, path));
     try {
         std::wstring helpDir = help_directory(path);
         return RegisterTypeLib(library.get(), &path[0], &helpDir[0]);
@@ -52,11 +62,9 @@ HRESULT register_type_library(HMODULE module) noexcept
 
 HRESULT unregister_type_library(HMODULE module) noexcept
 {
-    std::string modulePath;
-    RETURN_IF_FAILED(read_module_path(module, modulePath));
     ComPtr<ITypeLib> library;
     std::wstring path;
-    RETURN_IF_FAILED(load_type_library(modulePath, library, path));
+    RETURN_IF_FAILED(load_module_type_library(module, library, path));
     TLIBATTR *attributes = nullptr;
     RETURN_IF_FAILED(library->GetLibAttr(&attributes));
     auto release = scope_exit([&] { library->ReleaseTLibAttr(attributes); });

@@ -1,6 +1,5 @@
 #include "shell/VideoProc.h"
 
-
 #include "capture/CameraControls.h"
 #include "capture/VideoStandard.h"
 #include "frame/Grab.h"
