@@ -1,5 +1,7 @@
 #include "bench/ReferenceGraph.h"
 
+#include "tools/DeviceList.h"
+
 #include <amvideo.h>
 #include <evcode.h>
 #include <uuids.h>
@@ -75,23 +77,6 @@ HRESULT wait_complete(IMediaEvent *events)
 
 } // namespace
 
-HRESULT bind_video_device(long position, ComPtr<IBaseFilter> &filter)
-{
-    filter.reset();
-    ComPtr<ICreateDevEnum> devices;
-    RETURN_IF_FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                      devices.put_void()));
-    ComPtr<IEnumMoniker> monikers;
-    RETURN_IF_FAILED(devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0));
-    RETURN_HR_IF(VFW_E_NO_CAPTURE_HARDWARE, !monikers);
-    ComPtr<IMoniker> device;
-    for (long i = 0;; ++i) {
-        RETURN_HR_IF(VFW_E_NO_CAPTURE_HARDWARE, monikers->Next(1, device.put(), nullptr) != S_OK);
-        if (i == position) break;
-    }
-    return device->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.put_void());
-}
-
 ReferenceGraph::~ReferenceGraph()
 {
     close();
@@ -101,7 +86,7 @@ HRESULT ReferenceGraph::open(long position, long width, long height)
 {
     close();
     ComPtr<IBaseFilter> capture, grabberFilter, renderer;
-    RETURN_IF_FAILED(bind_video_device(position, capture));
+    RETURN_IF_FAILED(host::bind_video_device(position, capture));
     RETURN_IF_FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                       graph_.put_void()));
     RETURN_IF_FAILED(CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,

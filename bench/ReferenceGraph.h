@@ -44,8 +44,4 @@ private:
     long height_ = 0;
 };
 
-// Position of the device in the video input category bound to a filter; shared with the
-// component's way of counting.
-HRESULT bind_video_device(long position, ComPtr<IBaseFilter> &filter);
-
 } // namespace quilo::bench

@@ -35,15 +35,26 @@ void read_name(IMoniker *device, VideoDevice &out)
 
 } // namespace
 
-HRESULT list_video_devices(std::vector<VideoDevice> &devices)
+namespace {
+
+// The category's moniker enumerator; none (S_OK, empty) when the category is empty.
+HRESULT video_device_monikers(ComPtr<IEnumMoniker> &monikers)
 {
-    devices.clear();
     ComPtr<ICreateDevEnum> enumerator;
     RETURN_IF_FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                                       enumerator.put_void()));
-    ComPtr<IEnumMoniker> monikers;
-    RETURN_IF_FAILED(enumerator->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0));
     // S_FALSE and no enumerator: the category is empty.
+    RETURN_IF_FAILED(enumerator->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0));
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT list_video_devices(std::vector<VideoDevice> &devices)
+{
+    devices.clear();
+    ComPtr<IEnumMoniker> monikers;
+    RETURN_IF_FAILED(video_device_monikers(monikers));
     if (!monikers) return S_OK;
 
     ComPtr<IMoniker> device;
@@ -57,6 +68,20 @@ HRESULT list_video_devices(std::vector<VideoDevice> &devices)
         devices.push_back(std::move(entry));
     }
     return S_OK;
+}
+
+HRESULT bind_video_device(long position, ComPtr<IBaseFilter> &filter)
+{
+    filter.reset();
+    ComPtr<IEnumMoniker> monikers;
+    RETURN_IF_FAILED(video_device_monikers(monikers));
+    RETURN_HR_IF(VFW_E_NO_CAPTURE_HARDWARE, !monikers);
+    ComPtr<IMoniker> device;
+    for (long i = 0;; ++i) {
+        RETURN_HR_IF(VFW_E_NO_CAPTURE_HARDWARE, monikers->Next(1, device.put(), nullptr) != S_OK);
+        if (i == position) break;
+    }
+    return device->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.put_void());
 }
 
 long find_video_device(const std::vector<VideoDevice> &devices, const std::string &name)
