@@ -20,16 +20,18 @@ private:
     CRITICAL_SECTION cs_;
 };
 
+// Holds any section with enter()/leave() for the scope.
+template <typename Section>
 class Lock
 {
 public:
-    explicit Lock(CriticalSection &cs) noexcept : cs_(cs) { cs_.enter(); }
+    explicit Lock(Section &cs) noexcept : cs_(cs) { cs_.enter(); }
     ~Lock() { cs_.leave(); }
     Lock(const Lock &) = delete;
     Lock &operator=(const Lock &) = delete;
 
 private:
-    CriticalSection &cs_;
+    Section &cs_;
 };
 
 } // namespace quilo

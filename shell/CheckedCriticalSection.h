@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "common/CriticalSection.h"
+
 namespace quilo::shell {
 
 class CheckedCriticalSection
@@ -32,18 +34,6 @@ public:
 private:
     CRITICAL_SECTION cs_ = {};
     bool ready_ = false;
-};
-
-class CheckedLock
-{
-public:
-    explicit CheckedLock(CheckedCriticalSection &cs) noexcept : cs_(cs) { cs_.enter(); }
-    ~CheckedLock() { cs_.leave(); }
-    CheckedLock(const CheckedLock &) = delete;
-    CheckedLock &operator=(const CheckedLock &) = delete;
-
-private:
-    CheckedCriticalSection &cs_;
 };
 
 } // namespace quilo::shell

@@ -36,7 +36,7 @@ HRESULT STDMETHODCALLTYPE ClassFactory::QueryInterface(REFIID riid, void **ppv)
 
 ULONG STDMETHODCALLTYPE ClassFactory::AddRef()
 {
-    CheckedLock guard(lock_);
+    Lock guard(lock_);
     const LONG refs = InterlockedIncrement(&refs_);
     // The first reference beyond the module's own cache keeps the module loaded.
     if (refs == 2) module().lock();
@@ -47,7 +47,7 @@ ULONG STDMETHODCALLTYPE ClassFactory::Release()
 {
     LONG refs;
     {
-        CheckedLock guard(lock_);
+        Lock guard(lock_);
         refs = InterlockedDecrement(&refs_);
     }
     if (refs == 0)

@@ -43,7 +43,7 @@ HRESULT load_registered_library(const TypeInfoCache &cache, ComPtr<ITypeLib> &li
 HRESULT load_cache(TypeInfoCache &cache) noexcept
 {
     Module &m = module();
-    CheckedLock guard(m.module_lock());
+    Lock guard(m.module_lock());
     if (cache.typeInfo.load()) return S_OK;
 
     ComPtr<ITypeLib> library;

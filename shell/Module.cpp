@@ -61,7 +61,7 @@ HRESULT Module::add_termination(TerminationRoutine routine, void *argument) noex
 {
     auto *node = new (std::nothrow) TerminationNode{routine, argument, nullptr};
     if (!node) return E_OUTOFMEMORY;
-    CheckedLock guard(moduleLock_);
+    Lock guard(moduleLock_);
     node->next = termination_;
     termination_ = node;
     return S_OK;
@@ -86,7 +86,7 @@ HRESULT Module::get_class_object(REFCLSID rclsid, REFIID riid, void **ppv) noexc
         if (!IsEqualCLSID(rclsid, *e->clsid) || !e->createClassObject) continue;
 
         if (!e->classObject.load()) {
-            CheckedLock guard(classTableLock_);
+            Lock guard(classTableLock_);
             if (!e->classObject.load()) {
                 IUnknown *created = nullptr;
                 const HRESULT hr = e->createClassObject(e->createInstance, IID_IUnknown,
