@@ -119,13 +119,7 @@ HRESULT CapturePin::applyFormat(LONG width, LONG height)
 {
     if (isConnected()) {
         const BITMAPINFOHEADER *current = kit::bitmap_header(connectionType());
-        if (current && current->biWidth == width && current->biHeight == height) {
-            formatSet_ = true;
-            width_ = width;
-            height_ = height;
-            return S_OK;
-        }
-        return reconnect(width, height);
+        if (!current || current->biWidth != width || current->biHeight != height) return reconnect(width, height);
     }
     formatSet_ = true;
     width_ = width;
@@ -137,7 +131,7 @@ HRESULT CapturePin::applyFormat(LONG width, LONG height)
 // capture filters do; if the peer will not have it, the old connection is restored.
 HRESULT CapturePin::reconnect(LONG width, LONG height)
 {
-    ComPtr<IPin> peer = connection().peer;
+    const ComPtr<IPin> peer = this->peer();
     MediaType next;
     RETURN_IF_FAILED(kit::make_rgb24_type(width, height, frameTime(), header(), *next.get()));
     RETURN_HR_IF(VFW_E_TYPE_NOT_ACCEPTED, peer->QueryAccept(next.get()) != S_OK);
@@ -161,16 +155,18 @@ HRESULT CapturePin::reconnect(LONG width, LONG height)
     return hr;
 }
 
+HRESULT CapturePin::currentType(AM_MEDIA_TYPE &mt)
+{
+    return isConnected() ? copy_media_type(mt, connectionType()) : mediaType(0, mt);
+}
+
 HRESULT STDMETHODCALLTYPE CapturePin::GetFormat(AM_MEDIA_TYPE **mt)
 {
     RETURN_HR_IF_NULL(E_POINTER, mt);
     *mt = nullptr;
     Lock lock(filter_.lock());
     MediaType current;
-    if (isConnected())
-        RETURN_IF_FAILED(copy_media_type(*current.get(), connectionType()));
-    else
-        RETURN_IF_FAILED(mediaType(0, *current.get()));
+    RETURN_IF_FAILED(currentType(*current.get()));
     *mt = create_media_type_copy(*current.get());
     return *mt ? S_OK : E_OUTOFMEMORY;
 }
@@ -235,10 +231,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::ReadPageData(CameraPageData *data)
     RETURN_HR_IF_NULL(E_POINTER, data);
     Lock lock(filter_.lock());
     MediaType current;
-    if (isConnected())
-        RETURN_IF_FAILED(copy_media_type(*current.get(), connectionType()));
-    else
-        RETURN_IF_FAILED(mediaType(0, *current.get()));
+    RETURN_IF_FAILED(currentType(*current.get()));
     const BITMAPINFOHEADER *bih = kit::bitmap_header(*current.get());
     data->width = bih ? bih->biWidth : 0;
     data->height = bih ? bih->biHeight : 0;
@@ -307,9 +300,9 @@ HRESULT CapturePin::startStreaming()
     const BITMAPINFOHEADER *bih = kit::bitmap_header(connectionType());
     RETURN_HR_IF_NULL(VFW_E_INVALIDMEDIATYPE, bih);
     StreamSetup setup;
-    setup.peer = connection().peer;
-    setup.input = connection().input;
-    setup.allocator = connection().allocator;
+    setup.peer = peer();
+    setup.input = input();
+    setup.allocator = allocator();
     setup.clock = filter_.clock();
     setup.width = bih->biWidth;
     setup.height = bih->biHeight;

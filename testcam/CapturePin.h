@@ -68,6 +68,8 @@ private:
     std::vector<std::pair<LONG, LONG>> capabilities() const;
     kit::VideoHeader header() const;
     REFERENCE_TIME frameTime() const;
+    // The connection's type, or the first type offered while unconnected.
+    HRESULT currentType(AM_MEDIA_TYPE &mt);
     HRESULT applyFormat(LONG width, LONG height);
     HRESULT reconnect(LONG width, LONG height);
 

@@ -111,7 +111,7 @@ HRESULT STDMETHODCALLTYPE BaseFilter::EnumPins(IEnumPins **pins)
 {
     RETURN_HR_IF_NULL(E_POINTER, pins);
     *pins = nullptr;
-    auto *pinsEnum = new (std::nothrow) PinEnumerator(*this, 0);
+    auto *pinsEnum = new (std::nothrow) PinEnumerator(FilterPins{ComPtr<BaseFilter>(this)}, 0);
     RETURN_HR_IF_NULL(E_OUTOFMEMORY, pinsEnum);
     *pins = pinsEnum;
     return S_OK;

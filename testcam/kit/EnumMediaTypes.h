@@ -4,7 +4,8 @@
 #include <windows.h>
 #include <strmif.h>
 
-#include "testcam/kit/ComTable.h"
+#include "common/ComPtr.h"
+#include "testcam/kit/Enumerator.h"
 
 namespace quilo::kit {
 
@@ -19,30 +20,27 @@ protected:
     ~MediaTypeList() = default;
 };
 
-class MediaTypeEnumerator final : public IEnumMediaTypes
+// The types of one pin, handed out as copies. Holds the pin (and so its filter), which owns
+// `list`. Takes no lock: downstream filters enumerate on the streaming thread.
+struct PinMediaTypes
 {
-public:
-    // Holds a reference to `pin` (and so to its filter), which owns `list`.
-    MediaTypeEnumerator(IPin *pin, MediaTypeList &list, ULONG position);
-    MediaTypeEnumerator(const MediaTypeEnumerator &) = delete;
-    MediaTypeEnumerator &operator=(const MediaTypeEnumerator &) = delete;
+    using Interface = IEnumMediaTypes;
+    using Item = AM_MEDIA_TYPE *;
+    static const IID &iid() { return IID_IEnumMediaTypes; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE Next(ULONG count, AM_MEDIA_TYPE **types, ULONG *fetched) override;
-    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
-    HRESULT STDMETHODCALLTYPE Reset() override;
-    HRESULT STDMETHODCALLTYPE Clone(IEnumMediaTypes **clone) override;
+    template <typename Walk>
+    HRESULT guarded(Walk walk) const
+    {
+        return walk();
+    }
+    bool has(ULONG index) const;
+    HRESULT get(ULONG index, AM_MEDIA_TYPE *&mt) const;
+    static void drop(AM_MEDIA_TYPE *mt);
 
-private:
-    ~MediaTypeEnumerator();
-
-    LiveObject live_;
-    volatile LONG refs_ = 1;
-    IPin *pin_;
-    MediaTypeList &list_;
-    volatile LONG position_;
+    ComPtr<IPin> pin;
+    MediaTypeList *list;
 };
+
+using MediaTypeEnumerator = Enumerator<PinMediaTypes>;
 
 } // namespace quilo::kit

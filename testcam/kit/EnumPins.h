@@ -4,35 +4,32 @@
 #include <windows.h>
 #include <strmif.h>
 
-#include "testcam/kit/ComTable.h"
+#include "common/ComPtr.h"
+#include "testcam/kit/BaseFilter.h"
+#include "testcam/kit/Enumerator.h"
 
 namespace quilo::kit {
 
-class BaseFilter;
-
-class PinEnumerator final : public IEnumPins
+// A filter's pins, read under the filter lock. Holds the filter for as long as it lives.
+struct FilterPins
 {
-public:
-    // Holds a reference to the filter for as long as it lives.
-    PinEnumerator(BaseFilter &filter, ULONG position);
-    PinEnumerator(const PinEnumerator &) = delete;
-    PinEnumerator &operator=(const PinEnumerator &) = delete;
+    using Interface = IEnumPins;
+    using Item = IPin *;
+    static const IID &iid() { return IID_IEnumPins; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin **pins, ULONG *fetched) override;
-    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
-    HRESULT STDMETHODCALLTYPE Reset() override;
-    HRESULT STDMETHODCALLTYPE Clone(IEnumPins **clone) override;
+    template <typename Walk>
+    HRESULT guarded(Walk walk) const
+    {
+        Lock lock(filter->lock());
+        return walk();
+    }
+    bool has(ULONG index) const { return index < filter->pinCount(); }
+    HRESULT get(ULONG index, IPin *&pin) const;
+    static void drop(IPin *pin) { pin->Release(); }
 
-private:
-    ~PinEnumerator();
-
-    LiveObject live_;
-    volatile LONG refs_ = 1;
-    BaseFilter &filter_;
-    volatile LONG position_;
+    ComPtr<BaseFilter> filter;
 };
+
+using PinEnumerator = Enumerator<FilterPins>;
 
 } // namespace quilo::kit

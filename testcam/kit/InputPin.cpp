@@ -1,30 +1,20 @@
 #include "testcam/kit/InputPin.h"
 
 #include <vfwmsgs.h>
-#include <algorithm>
-#include <cstring>
-#include <new>
 
 #include "common/HResult.h"
 #include "testcam/kit/BaseFilter.h"
 
 namespace quilo::kit {
 
-InputPin::InputPin(BaseFilter &filter, const wchar_t *name) : filter_(filter), name_(name) {}
+InputPin::InputPin(BaseFilter &filter, const wchar_t *name) : Pin(filter, PINDIR_INPUT, name) {}
 
 InputPin::~InputPin() = default;
 
-HRESULT STDMETHODCALLTYPE InputPin::QueryInterface(REFIID iid, void **out)
+HRESULT InputPin::queryExtra(REFIID iid, void **out)
 {
-    return answer_query(iid, out, {
-        {&IID_IUnknown, static_cast<IPin *>(this)},
-        {&IID_IPin, static_cast<IPin *>(this)},
-        {&IID_IMemInputPin, static_cast<IMemInputPin *>(this)},
-    });
+    return answer_query(iid, out, {{&IID_IMemInputPin, static_cast<IMemInputPin *>(this)}});
 }
-
-ULONG STDMETHODCALLTYPE InputPin::AddRef() { return filter_.AddRef(); }
-ULONG STDMETHODCALLTYPE InputPin::Release() { return filter_.Release(); }
 
 HRESULT InputPin::mediaType(ULONG, AM_MEDIA_TYPE &) { return VFW_S_NO_MORE_ITEMS; }
 
@@ -42,9 +32,7 @@ HRESULT STDMETHODCALLTYPE InputPin::ReceiveConnection(IPin *connector, const AM_
     RETURN_HR_IF(VFW_E_ALREADY_CONNECTED, isConnected());
     RETURN_HR_IF(VFW_E_NOT_STOPPED, filter_.state() != State_Stopped);
     RETURN_HR_IF(VFW_E_TYPE_NOT_ACCEPTED, checkMediaType(*mt) != S_OK);
-    RETURN_IF_FAILED(copy_media_type(*mt_.get(), *mt));
-    peer_ = ComPtr<IPin>(connector);
-    return S_OK;
+    return setConnection(connector, *mt);
 }
 
 HRESULT STDMETHODCALLTYPE InputPin::Disconnect()
@@ -52,68 +40,10 @@ HRESULT STDMETHODCALLTYPE InputPin::Disconnect()
     Lock lock(filter_.lock());
     RETURN_HR_IF(VFW_E_NOT_STOPPED, filter_.state() != State_Stopped);
     if (!isConnected()) return S_FALSE;
-    peer_ = nullptr;
     allocator_ = nullptr;
-    mt_.clear();
-    *mt_.get() = AM_MEDIA_TYPE();
+    clearConnection();
     return S_OK;
 }
-
-HRESULT STDMETHODCALLTYPE InputPin::ConnectedTo(IPin **pin)
-{
-    RETURN_HR_IF_NULL(E_POINTER, pin);
-    Lock lock(filter_.lock());
-    peer_.copy_to(pin);
-    return *pin ? S_OK : VFW_E_NOT_CONNECTED;
-}
-
-HRESULT STDMETHODCALLTYPE InputPin::ConnectionMediaType(AM_MEDIA_TYPE *mt)
-{
-    RETURN_HR_IF_NULL(E_POINTER, mt);
-    Lock lock(filter_.lock());
-    if (!isConnected()) {
-        *mt = AM_MEDIA_TYPE();
-        return VFW_E_NOT_CONNECTED;
-    }
-    return copy_media_type(*mt, *mt_.get());
-}
-
-HRESULT STDMETHODCALLTYPE InputPin::QueryPinInfo(PIN_INFO *info)
-{
-    RETURN_HR_IF_NULL(E_POINTER, info);
-    info->pFilter = &filter_;
-    filter_.AddRef();
-    info->dir = PINDIR_INPUT;
-    const size_t capacity = sizeof(info->achName) / sizeof(info->achName[0]);
-    const size_t length = std::min(name_.size(), capacity - 1);
-    std::memcpy(info->achName, name_.c_str(), length * sizeof(wchar_t));
-    info->achName[length] = L'\0';
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE InputPin::QueryDirection(PIN_DIRECTION *direction)
-{
-    RETURN_HR_IF_NULL(E_POINTER, direction);
-    *direction = PINDIR_INPUT;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE InputPin::QueryId(LPWSTR *id) { return duplicate_string(name_.c_str(), id); }
-
-HRESULT STDMETHODCALLTYPE InputPin::QueryAccept(const AM_MEDIA_TYPE *mt)
-{
-    RETURN_HR_IF_NULL(E_POINTER, mt);
-    return checkMediaType(*mt) == S_OK ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE InputPin::EnumMediaTypes(IEnumMediaTypes **types)
-{
-    RETURN_HR_IF_NULL(E_POINTER, types);
-    *types = new (std::nothrow) MediaTypeEnumerator(static_cast<IPin *>(this), *this, 0);
-    return *types ? S_OK : E_OUTOFMEMORY;
-}
-
-HRESULT STDMETHODCALLTYPE InputPin::QueryInternalConnections(IPin **, ULONG *) { return E_NOTIMPL; }
 
 HRESULT STDMETHODCALLTYPE InputPin::EndOfStream() { return endOfStream(); }
 

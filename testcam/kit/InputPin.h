@@ -5,38 +5,23 @@
 
 #include <windows.h>
 #include <strmif.h>
-#include <string>
 
 #include "common/ComPtr.h"
-#include "common/MediaType.h"
-#include "testcam/kit/EnumMediaTypes.h"
+#include "testcam/kit/Pin.h"
 
 namespace quilo::kit {
 
-class BaseFilter;
-
-class InputPin : public IPin, public IMemInputPin, protected MediaTypeList
+class InputPin : public Pin, public IMemInputPin
 {
 public:
-    InputPin(const InputPin &) = delete;
-    InputPin &operator=(const InputPin &) = delete;
-
-    // IUnknown: the pin lives as long as its filter and shares its reference count.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    // IUnknown, shared by both interfaces of the pin.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override { return Pin::QueryInterface(iid, out); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return Pin::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return Pin::Release(); }
     // IPin
     HRESULT STDMETHODCALLTYPE Connect(IPin *receiver, const AM_MEDIA_TYPE *mt) override;
     HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin *connector, const AM_MEDIA_TYPE *mt) override;
     HRESULT STDMETHODCALLTYPE Disconnect() override;
-    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin **pin) override;
-    HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE *mt) override;
-    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO *info) override;
-    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION *direction) override;
-    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR *id) override;
-    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE *mt) override;
-    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes **types) override;
-    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin **pins, ULONG *count) override;
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
     HRESULT STDMETHODCALLTYPE BeginFlush() override;
     HRESULT STDMETHODCALLTYPE EndFlush() override;
@@ -49,30 +34,21 @@ public:
     HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample **samples, LONG count, LONG *processed) override;
     HRESULT STDMETHODCALLTYPE ReceiveCanBlock() override;
 
-    // Under the filter lock.
-    bool isConnected() const noexcept { return static_cast<bool>(peer_); }
-    const AM_MEDIA_TYPE &connectionType() const noexcept { return *mt_.get(); }
-
 protected:
     InputPin(BaseFilter &filter, const wchar_t *name);
-    virtual ~InputPin();
+    ~InputPin() override;
 
-    // S_OK when the pin takes this media type.
-    virtual HRESULT checkMediaType(const AM_MEDIA_TYPE &mt) = 0;
     // A sample while the filter is paused or running and not flushing; called on the
     // upstream filter's streaming thread without the filter lock.
     virtual HRESULT receive(IMediaSample *sample) = 0;
     virtual HRESULT endOfStream() { return S_OK; }
     // Offers no types of its own by default.
     HRESULT mediaType(ULONG index, AM_MEDIA_TYPE &mt) override;
-
-    BaseFilter &filter_;
+    // IMemInputPin.
+    HRESULT queryExtra(REFIID iid, void **out) override;
 
 private:
-    const std::wstring name_;
-    ComPtr<IPin> peer_;
     ComPtr<IMemAllocator> allocator_;
-    MediaType mt_;
     volatile LONG flushing_ = 0;
 };
 

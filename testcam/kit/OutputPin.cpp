@@ -3,8 +3,6 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 #include <algorithm>
-#include <cstring>
-#include <new>
 
 #include "common/HResult.h"
 #include "testcam/kit/BaseFilter.h"
@@ -29,21 +27,9 @@ bool is_complete_type(const AM_MEDIA_TYPE &mt) noexcept
            !IsEqualGUID(mt.formattype, GUID_NULL);
 }
 
-OutputPin::OutputPin(BaseFilter &filter, const wchar_t *name) : filter_(filter), name_(name) {}
+OutputPin::OutputPin(BaseFilter &filter, const wchar_t *name) : Pin(filter, PINDIR_OUTPUT, name) {}
 
 OutputPin::~OutputPin() = default;
-
-HRESULT STDMETHODCALLTYPE OutputPin::QueryInterface(REFIID iid, void **out)
-{
-    HRESULT hr = answer_query(iid, out, {{&IID_IUnknown, this}, {&IID_IPin, this}});
-    if (hr == E_NOINTERFACE) hr = queryExtra(iid, out);
-    return hr;
-}
-
-ULONG STDMETHODCALLTYPE OutputPin::AddRef() { return filter_.AddRef(); }
-ULONG STDMETHODCALLTYPE OutputPin::Release() { return filter_.Release(); }
-
-HRESULT OutputPin::queryExtra(REFIID, void **) { return E_NOINTERFACE; }
 
 HRESULT STDMETHODCALLTYPE OutputPin::Connect(IPin *receiver, const AM_MEDIA_TYPE *mt)
 {
@@ -78,18 +64,17 @@ HRESULT OutputPin::attempt(IPin *receiver, const AM_MEDIA_TYPE &mt)
 {
     RETURN_HR_IF(VFW_E_TYPE_NOT_ACCEPTED, checkMediaType(mt) != S_OK);
     // The receiver may ask us about the connection while it accepts it.
-    RETURN_IF_FAILED(copy_media_type(*mt_.get(), mt));
-    connection_.peer = ComPtr<IPin>(receiver);
+    RETURN_IF_FAILED(setConnection(receiver, mt));
 
     HRESULT hr = receiver->ReceiveConnection(this, &mt);
     if (SUCCEEDED(hr)) {
-        hr = receiver->QueryInterface(IID_IMemInputPin, connection_.input.put_void());
+        hr = receiver->QueryInterface(IID_IMemInputPin, input_.put_void());
         if (FAILED(hr)) hr = VFW_E_NO_TRANSPORT;
-        if (SUCCEEDED(hr)) hr = createAllocator(connection_.input.get(), mt, connection_.allocator);
+        if (SUCCEEDED(hr)) hr = createAllocator(input_.get(), mt, allocator_);
         if (FAILED(hr)) receiver->Disconnect();
     }
     if (FAILED(hr)) {
-        clearConnection();
+        releaseConnection();
         return hr;
     }
     connectionChanged();
@@ -119,12 +104,12 @@ HRESULT OutputPin::createAllocator(IMemInputPin *input, const AM_MEDIA_TYPE &mt,
     return input->NotifyAllocator(allocator.get(), FALSE);
 }
 
-void OutputPin::clearConnection()
+void OutputPin::releaseConnection()
 {
-    if (connection_.allocator) connection_.allocator->Decommit();
-    connection_ = Connection();
-    mt_.clear();
-    *mt_.get() = AM_MEDIA_TYPE();
+    if (allocator_) allocator_->Decommit();
+    input_ = nullptr;
+    allocator_ = nullptr;
+    clearConnection();
 }
 
 HRESULT STDMETHODCALLTYPE OutputPin::ReceiveConnection(IPin *, const AM_MEDIA_TYPE *)
@@ -138,66 +123,11 @@ HRESULT STDMETHODCALLTYPE OutputPin::Disconnect()
     Lock lock(filter_.lock());
     RETURN_HR_IF(VFW_E_NOT_STOPPED, filter_.state() != State_Stopped);
     if (!isConnected()) return S_FALSE;
-    clearConnection();
+    releaseConnection();
     connectionChanged();
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE OutputPin::ConnectedTo(IPin **pin)
-{
-    RETURN_HR_IF_NULL(E_POINTER, pin);
-    Lock lock(filter_.lock());
-    connection_.peer.copy_to(pin);
-    return *pin ? S_OK : VFW_E_NOT_CONNECTED;
-}
-
-HRESULT STDMETHODCALLTYPE OutputPin::ConnectionMediaType(AM_MEDIA_TYPE *mt)
-{
-    RETURN_HR_IF_NULL(E_POINTER, mt);
-    Lock lock(filter_.lock());
-    if (!isConnected()) {
-        *mt = AM_MEDIA_TYPE();
-        return VFW_E_NOT_CONNECTED;
-    }
-    return copy_media_type(*mt, *mt_.get());
-}
-
-HRESULT STDMETHODCALLTYPE OutputPin::QueryPinInfo(PIN_INFO *info)
-{
-    RETURN_HR_IF_NULL(E_POINTER, info);
-    info->pFilter = &filter_;
-    filter_.AddRef();
-    info->dir = PINDIR_OUTPUT;
-    const size_t capacity = sizeof(info->achName) / sizeof(info->achName[0]);
-    const size_t length = std::min(name_.size(), capacity - 1);
-    std::memcpy(info->achName, name_.c_str(), length * sizeof(wchar_t));
-    info->achName[length] = L'\0';
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE OutputPin::QueryDirection(PIN_DIRECTION *direction)
-{
-    RETURN_HR_IF_NULL(E_POINTER, direction);
-    *direction = PINDIR_OUTPUT;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE OutputPin::QueryId(LPWSTR *id) { return duplicate_string(name_.c_str(), id); }
-
-HRESULT STDMETHODCALLTYPE OutputPin::QueryAccept(const AM_MEDIA_TYPE *mt)
-{
-    RETURN_HR_IF_NULL(E_POINTER, mt);
-    return checkMediaType(*mt) == S_OK ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE OutputPin::EnumMediaTypes(IEnumMediaTypes **types)
-{
-    RETURN_HR_IF_NULL(E_POINTER, types);
-    *types = new (std::nothrow) MediaTypeEnumerator(this, *this, 0);
-    return *types ? S_OK : E_OUTOFMEMORY;
-}
-
-HRESULT STDMETHODCALLTYPE OutputPin::QueryInternalConnections(IPin **, ULONG *) { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE OutputPin::EndOfStream() { return E_UNEXPECTED; }
 HRESULT STDMETHODCALLTYPE OutputPin::BeginFlush() { return E_UNEXPECTED; }
 HRESULT STDMETHODCALLTYPE OutputPin::EndFlush() { return E_UNEXPECTED; }
@@ -205,12 +135,12 @@ HRESULT STDMETHODCALLTYPE OutputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, 
 
 HRESULT OutputPin::commitAllocator()
 {
-    return connection_.allocator ? connection_.allocator->Commit() : S_OK;
+    return allocator_ ? allocator_->Commit() : S_OK;
 }
 
 void OutputPin::decommitAllocator()
 {
-    if (connection_.allocator) connection_.allocator->Decommit();
+    if (allocator_) allocator_->Decommit();
 }
 
 } // namespace quilo::kit

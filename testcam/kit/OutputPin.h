@@ -4,55 +4,27 @@
 
 #include <windows.h>
 #include <strmif.h>
-#include <string>
 
 #include "common/ComPtr.h"
-#include "common/MediaType.h"
-#include "testcam/kit/EnumMediaTypes.h"
+#include "testcam/kit/Pin.h"
 
 namespace quilo::kit {
 
-class BaseFilter;
-
-// The parts of a connection that a streaming thread uses, copied under the filter lock.
-struct Connection
-{
-    ComPtr<IPin> peer;
-    ComPtr<IMemInputPin> input;
-    ComPtr<IMemAllocator> allocator;
-};
-
-class OutputPin : public IPin, protected MediaTypeList
+class OutputPin : public Pin
 {
 public:
-    OutputPin(const OutputPin &) = delete;
-    OutputPin &operator=(const OutputPin &) = delete;
-
-    // IUnknown: the pin lives as long as its filter and shares its reference count.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IPin
     HRESULT STDMETHODCALLTYPE Connect(IPin *receiver, const AM_MEDIA_TYPE *mt) override;
     HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin *connector, const AM_MEDIA_TYPE *mt) override;
     HRESULT STDMETHODCALLTYPE Disconnect() override;
-    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin **pin) override;
-    HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE *mt) override;
-    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO *info) override;
-    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION *direction) override;
-    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR *id) override;
-    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE *mt) override;
-    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes **types) override;
-    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin **pins, ULONG *count) override;
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
     HRESULT STDMETHODCALLTYPE BeginFlush() override;
     HRESULT STDMETHODCALLTYPE EndFlush() override;
     HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
 
-    // Under the filter lock.
-    bool isConnected() const noexcept { return static_cast<bool>(connection_.peer); }
-    const AM_MEDIA_TYPE &connectionType() const noexcept { return *mt_.get(); }
-    const Connection &connection() const noexcept { return connection_; }
+    // Under the filter lock; a streaming thread gets copies of them (and of the peer).
+    const ComPtr<IMemInputPin> &input() const noexcept { return input_; }
+    const ComPtr<IMemAllocator> &allocator() const noexcept { return allocator_; }
     // Commit on leaving Stopped, decommit on entering it; decommit also wakes a streaming
     // thread that waits for a buffer.
     HRESULT commitAllocator();
@@ -60,27 +32,20 @@ public:
 
 protected:
     OutputPin(BaseFilter &filter, const wchar_t *name);
-    virtual ~OutputPin();
+    ~OutputPin() override;
 
-    // S_OK when the pin can deliver this (complete) media type.
-    virtual HRESULT checkMediaType(const AM_MEDIA_TYPE &mt) = 0;
     // Buffers the pin needs for a connection of this type (cbAlign and cbPrefix may be 0).
     virtual HRESULT bufferNeeds(const AM_MEDIA_TYPE &mt, ALLOCATOR_PROPERTIES &props) = 0;
-    // Interfaces beyond IPin; `out` is already null.
-    virtual HRESULT queryExtra(REFIID iid, void **out);
     // After a connection was made or broken, under the filter lock.
     virtual void connectionChanged() {}
-
-    BaseFilter &filter_;
 
 private:
     HRESULT attempt(IPin *receiver, const AM_MEDIA_TYPE &mt);
     HRESULT createAllocator(IMemInputPin *input, const AM_MEDIA_TYPE &mt, ComPtr<IMemAllocator> &allocator);
-    void clearConnection();
+    void releaseConnection();
 
-    const std::wstring name_;
-    Connection connection_;
-    MediaType mt_;
+    ComPtr<IMemInputPin> input_;
+    ComPtr<IMemAllocator> allocator_;
 };
 
 // True when `candidate` matches every non-null GUID of `partial` (a null `partial` matches all).
