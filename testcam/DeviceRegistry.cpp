@@ -108,6 +108,20 @@ private:
     bool owned_ = false;
 };
 
+// Runs `write` on the device's state key, under the state lock, unless the device is gone: a
+// filter that outlives its device must not bring the device's state back.
+template <typename Write>
+void update_state(const std::string &name, Write write)
+{
+    StateLock lock;
+    if (owner_of(name) != Owner::TestCamera) return;
+    UniqueHkey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, state_path(name).c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS)
+        return;
+    write(key.get());
+}
+
 std::vector<std::string> tokens(const std::string &text)
 {
     std::vector<std::string> out;
@@ -304,32 +318,22 @@ DeviceRecord read_device_record(const std::string &name)
 
 void DeviceState::count(const char *value, long delta) const
 {
-    StateLock lock;
-    // A filter that outlives its device must not bring the device's state back.
-    if (owner_of(name_) != Owner::TestCamera) return;
-    UniqueHkey key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, state_path(name_).c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS)
-        return;
-    DWORD number = 0;
-    read_number(key.get(), value, number);
-    write_number(key.get(), value, number + static_cast<DWORD>(delta));
+    update_state(name_, [&](HKEY key) {
+        DWORD number = 0;
+        read_number(key, value, number);
+        write_number(key, value, number + static_cast<DWORD>(delta));
+    });
 }
 
 void DeviceState::append(const char *value, const std::string &entry) const
 {
-    StateLock lock;
-    // A filter that outlives its device must not bring the device's state back.
-    if (owner_of(name_) != Owner::TestCamera) return;
-    UniqueHkey key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, state_path(name_).c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS)
-        return;
-    std::string text;
-    read_text(key.get(), value, text);
-    if (!text.empty()) text += ' ';
-    text += entry;
-    write_text(key.get(), value, text);
+    update_state(name_, [&](HKEY key) {
+        std::string text;
+        read_text(key, value, text);
+        if (!text.empty()) text += ' ';
+        text += entry;
+        write_text(key, value, text);
+    });
 }
 
 bool DeviceState::loadControl(long property, long &value, long &flags) const
@@ -344,14 +348,9 @@ bool DeviceState::loadControl(long property, long &value, long &flags) const
 
 void DeviceState::storeControl(long property, long value, long flags) const
 {
-    StateLock lock;
-    // A filter that outlives its device must not bring the device's state back.
-    if (owner_of(name_) != Owner::TestCamera) return;
-    UniqueHkey key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, state_path(name_).c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS)
-        return;
-    write_text(key.get(), control_value_name(property).c_str(), std::to_string(value) + " " + std::to_string(flags));
+    update_state(name_, [&](HKEY key) {
+        write_text(key, control_value_name(property).c_str(), std::to_string(value) + " " + std::to_string(flags));
+    });
 }
 
 } // namespace quilo::testcam
