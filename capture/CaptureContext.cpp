@@ -23,13 +23,10 @@ CaptureContext::CaptureContext(Platform &p) noexcept : platform(p) {}
 
 CaptureContext::~CaptureContext()
 {
-    // A camera is never left open after its object is gone.
-    if (isSetUp) {
-        if (isStarted || graphRunning) stopGraph();
-        frameBuffer.release();
-        imageHeader.release();
-        isSetUp = false;
-    }
+    // A camera is never left open after its object is gone. Everything is released before COM
+    // is uninitialised, the interfaces destroyCapture keeps included.
+    if (isSetUp && isStarted) stopGraph();
+    frameBuffer.release();
     releaseInterfaces();
     balanceCom();
 }

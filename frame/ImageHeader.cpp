@@ -28,11 +28,6 @@ void ImageHeader::release() noexcept
     header_ = nullptr;
 }
 
-long ImageHeader::row_stride() const noexcept
-{
-    return header_ ? header_->widthStep : 0;
-}
-
 long ImageHeader::image_size() const noexcept
 {
     return header_ ? header_->imageSize : 0;

@@ -18,9 +18,6 @@ public:
     bool create(int width, int height, int channels) noexcept;
     // cvReleaseImageHeader: frees the header only, never the pixels it pointed at.
     void release() noexcept;
-    bool present() const noexcept { return header_ != nullptr; }
-    // Row stride the header implies (width x channels rounded up to 4 bytes).
-    long row_stride() const noexcept;
     // Bytes of the whole image the header describes (row stride x height).
     long image_size() const noexcept;
     // Reverses the row order of `pixels` in place (cvFlip with flip code 0); `pixels` must hold
