@@ -109,6 +109,9 @@ HRESULT STDMETHODCALLTYPE CameraFilter::Load(IPropertyBag *bag, IErrorLog *)
             return read_bag_value(bag, name, isText, text, number);
         },
         options));
+    // The entry is still listed, but the hardware behind it is gone: the bind fails with the
+    // driver's own result and nothing of the device is taken on.
+    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED), options.unplugged);
     std::string name;
     DWORD unused = 0;
     if (SUCCEEDED(read_bag_value(bag, kDeviceNameValue, true, name, unused)) && !name.empty())

@@ -197,6 +197,7 @@ const FlagOption kFlags[] = {
     {"--no-pages", &DeviceOptions::noPages, "NoPages"},
     {"--no-name", &DeviceOptions::noName, "NoName"},
     {"--stall", &DeviceOptions::stall, "Stall"},
+    {"--unplugged", &DeviceOptions::unplugged, "Unplugged"},
 };
 
 // Options with an argument, parsed from their text form (both command line and registry).

@@ -37,6 +37,8 @@ struct DeviceOptions
     bool stall = false;             // never deliver
     long stallAfter = -1;           // >= 0: deliver that many frames per opened device, then stall
     long tag = 0;
+    // The device entry stays listed but binding it fails as a driver does whose hardware is gone.
+    bool unplugged = false;
 
     bool hasCrossbar() const { return !crossbarInputs.empty(); }
 };

@@ -55,6 +55,8 @@ const char kUsageText[] =
     "  --stall               the device never delivers a frame\n"
     "  --stall-after N       each opened device delivers N frames, then none\n"
     "  --tag N               red value of every pixel (N mod 256)\n"
+    "  --unplugged           listed, but binding it fails with 0x8007048F (device not\n"
+    "                        connected), as a camera unplugged while a host opens it\n"
     "\n"
     "picture of frame n (1 for a filter's first frame): blue = (x + n) mod 256,\n"
     "green = y mod 256 (y = 0 at the top), red = tag mod 256.\n";

@@ -96,6 +96,24 @@ TEST_F(DeviceTest, DeviceWithoutNameIsListedAndStillBinds)
     EXPECT_EQ(S_OK, bind_device("Nameless", camera));
 }
 
+TEST_F(DeviceTest, AnUnpluggedDeviceIsListedButItsBindFailsWithTheDriversResult)
+{
+    ASSERT_TRUE(add_device("A gone", "--unplugged --size 64x48"));
+    ASSERT_TRUE(add_device("B here", "--size 64x48"));
+    EXPECT_EQ((std::vector<std::string>{"A gone", "B here"}), listed_devices());
+
+    ComPtr<IBaseFilter> camera;
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED), bind_device("A gone", camera));
+    EXPECT_FALSE(camera);
+    EXPECT_EQ(0, live_testcam_objects()) << "the refused filter is released by the platform";
+    EXPECT_EQ(S_OK, bind_device("B here", camera)) << "its neighbour is unaffected";
+    camera.reset();
+
+    const ToolResult list = run_testcam("list");
+    EXPECT_TRUE(contains(lines_of(list), "--unplugged")) << list.output;
+    EXPECT_TRUE(contains(run_testcam("--help").output, "--unplugged"));
+}
+
 TEST_F(DeviceTest, RemoveAndClearTakeOnlyTestCameras)
 {
     // A device of another driver in the same category.
