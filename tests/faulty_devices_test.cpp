@@ -1,0 +1,174 @@
+// Faulty devices end to end: each fault gives its documented result, and the same object then
+// opens a good device and hands out a correct frame, as a host that carries on would need.
+#include <gtest/gtest.h>
+#include <dshow.h>
+#include <vfwmsgs.h>
+
+#include <string>
+
+#include "support/ComponentTest.h"
+#include "support/DialogWatcher.h"
+#include "support/TestCamera.h"
+#include "support/TestSupport.h"
+
+using quilo::ComPtr;
+using namespace quilo::test;
+
+namespace {
+
+constexpr DWORD kGrabBoundMs = 8000;
+const HRESULT kDeviceNotConnected = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+
+// Named to sort after every faulty device, so it is the last position.
+const char kGoodDevice[] = "z-good";
+constexpr int kGoodTag = 77;
+
+class FaultyDevicesTest : public ComponentTest
+{
+protected:
+    void add_good_device() { ASSERT_TRUE(add_device(kGoodDevice, "--fps 0 --size 64x48 --tag 77")); }
+
+    // Opens the device at `position`, grabs one frame, checks it pixel for pixel and closes it.
+    void expect_usable(LONG position, int tag = kGoodTag)
+    {
+        ASSERT_EQ(S_OK, object->createCapture(position, 1, 1, 64, 48));
+        ASSERT_EQ(S_OK, object->startCapture());
+        QuiloImageStruct rec = {};
+        ASSERT_EQ(S_OK, object->Grab(&rec));
+        ASSERT_NE(nullptr, rec.data);
+        ASSERT_EQ(64, rec.width);
+        ASSERT_EQ(48, rec.height);
+        std::string why;
+        EXPECT_GT(frame_number(rec.data, rec.width, rec.height, rgb24_stride(rec.width), true, tag, &why), 0) << why;
+        EXPECT_EQ(S_FALSE, object->destroyCapture());
+    }
+
+    // A failed open leaves nothing set up and no device object behind.
+    void expect_not_set_up()
+    {
+        QuiloImageStruct rec = {1, 2, 3, 4, nullptr};
+        EXPECT_EQ(VFW_E_WRONG_STATE, object->Grab(&rec));
+        EXPECT_EQ(nullptr, rec.data);
+        EXPECT_EQ(S_OK, object->destroyCapture()) << "nothing to tear down";
+        EXPECT_EQ(0, live_testcam_objects()) << "the failed device was released";
+    }
+};
+
+// Video input devices the host itself sees, by its own enumeration.
+int count_devices()
+{
+    ComPtr<ICreateDevEnum> devices;
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                devices.put_void())))
+        return -1;
+    ComPtr<IEnumMoniker> monikers;
+    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0) != S_OK) return 0;
+    int count = 0;
+    ComPtr<IMoniker> moniker;
+    while (monikers->Next(1, moniker.put(), nullptr) == S_OK) ++count;
+    return count;
+}
+
+TEST_F(FaultyDevicesTest, AStallingDeviceTimesOutStopsAndOpensAgain)
+{
+    // Delivers one frame per opening, then nothing: a camera that hangs after a good start.
+    ASSERT_TRUE(add_device("a-stalls", "--fps 0 --size 64x48 --stall-after 1 --tag 9"));
+    add_good_device();
+    ASSERT_EQ(S_OK, object->createCapture(0, 1, 1, 64, 48));
+    ASSERT_EQ(S_OK, object->startCapture());
+    QuiloImageStruct rec = {};
+    ASSERT_EQ(S_OK, object->Grab(&rec));
+
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(VFW_E_TIMEOUT, object->Grab(&rec));
+    EXPECT_LT(GetTickCount() - start, kGrabBoundMs + 5000) << "ends at the bound, never hangs";
+    DeviceRecord record = read_device_record("a-stalls");
+    EXPECT_GE(record.runs, 2);
+    EXPECT_EQ(record.runs, record.stops) << "the graph is stopped after the time-out";
+
+    EXPECT_EQ(S_FALSE, object->destroyCapture());
+    // Re-opened, the same device starts afresh: its first frame again, bit for bit.
+    ASSERT_EQ(S_OK, object->createCapture(0, 1, 1, 64, 48));
+    ASSERT_EQ(S_OK, object->startCapture());
+    ASSERT_EQ(S_OK, object->Grab(&rec));
+    std::string why;
+    EXPECT_EQ(1, frame_number(rec.data, rec.width, rec.height, rgb24_stride(rec.width), true, 9, &why)) << why;
+    EXPECT_EQ(S_FALSE, object->destroyCapture());
+    expect_usable(1);
+}
+
+TEST_F(FaultyDevicesTest, EachFailedOpenLeavesTheObjectUsable)
+{
+    struct Case
+    {
+        const char *options;
+        HRESULT result;
+        size_t messages; // message boxes shown
+    };
+    const Case cases[] = {
+        // Hardware gone while its entry is still listed: the driver's own failure from the bind.
+        {"--unplugged", kDeviceNotConnected, 0},
+        // The frame-size step fails with the device's result, after one message box.
+        {"--refuse-format", E_FAIL, 1},
+        // A crossbar whose pin queries fail: their failure, nothing set up.
+        {"--crossbar composite/decoder --crossbar-fail", E_FAIL, 0},
+        {"--procamp none", E_NOINTERFACE, 0},
+    };
+    add_good_device();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        ASSERT_TRUE(add_device("a-faulty", std::string("--fps 0 --size 64x48 ") + c.options));
+        {
+            DialogWatcher watcher;
+            EXPECT_EQ(c.result, object->createCapture(0, 1, 1, 64, 48));
+            EXPECT_EQ(c.messages, watcher.seen().size());
+        }
+        expect_not_set_up();
+        expect_usable(1);
+        // Failing again after a good open is no different.
+        {
+            DialogWatcher watcher;
+            EXPECT_EQ(c.result, object->createCapture(0, 1, 1, 64, 48));
+        }
+        expect_not_set_up();
+    }
+}
+
+TEST_F(FaultyDevicesTest, AnOpenDeviceIsClosedByAFailedOpen)
+{
+    // A host that opens a second device over the first: the first is closed even though the
+    // second never opens.
+    ASSERT_TRUE(add_device("a-gone", "--fps 0 --size 64x48 --unplugged"));
+    add_good_device();
+    ASSERT_EQ(S_OK, object->createCapture(1, 1, 1, 64, 48));
+    ASSERT_EQ(S_OK, object->startCapture());
+    QuiloImageStruct rec = {};
+    ASSERT_EQ(S_OK, object->Grab(&rec));
+    EXPECT_EQ(kDeviceNotConnected, object->createCapture(0, 1, 1, 64, 48));
+    expect_not_set_up();
+    const DeviceRecord record = read_device_record(kGoodDevice);
+    EXPECT_EQ(record.runs, record.stops);
+    expect_usable(1);
+}
+
+TEST_F(FaultyDevicesTest, ADeviceRemovedAfterTheHostListedItIsNoLongerThere)
+{
+    ASSERT_TRUE(add_device("a-stays", "--fps 0 --size 64x48 --tag 3"));
+    ASSERT_TRUE(add_device("b-leaves", "--fps 0 --size 64x48 --tag 4"));
+    ASSERT_EQ(2, count_devices());
+    // Unplugged between the host's listing and its createCapture.
+    ASSERT_TRUE(remove_device("b-leaves"));
+    EXPECT_EQ(VFW_E_NO_CAPTURE_HARDWARE, object->createCapture(1, 1, 1, 64, 48));
+    expect_not_set_up();
+    expect_usable(0, 3);
+
+    // Positions follow the platform's current list: after the first device goes, position 0
+    // is the one that was after it.
+    ASSERT_TRUE(add_device("b-leaves", "--fps 0 --size 64x48 --tag 4"));
+    ASSERT_TRUE(remove_device("a-stays"));
+    expect_usable(0, 4);
+    EXPECT_EQ(VFW_E_NO_CAPTURE_HARDWARE, object->createCapture(1, 1, 1, 64, 48));
+    expect_not_set_up();
+}
+
+} // namespace
