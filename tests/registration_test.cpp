@@ -1,7 +1,9 @@
 // Registration of the module, checked key by key in the real registry: through Wine's own
-// regsvr32 and through the exports, and the type library that goes with it.
+// regsvr32 and through the exports, and the type library that goes with it; and what both
+// report when the registry refuses the writes.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <aclapi.h>
 #include <oleauto.h>
 
 #include <map>
@@ -11,6 +13,8 @@
 #include "QuiloVideo.h"
 #include "common/ComPtr.h"
 #include "common/Handle.h"
+#include "common/ScopeGuard.h"
+#include "shell/TypeLibRegistration.h"
 #include "support/ComponentRegistration.h"
 #include "support/TestSupport.h"
 
@@ -23,6 +27,7 @@ constexpr char kProgId[] = "QuiloVideo.CQuiloVideoProc.1";
 constexpr char kIndependentProgId[] = "QuiloVideo.CQuiloVideoProc";
 constexpr char kFriendlyName[] = "CCQuiloVideoProc Object";
 constexpr HRESULT kPathTooLong = static_cast<HRESULT>(0x8007007A);
+constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005);
 
 std::string guid_text(REFGUID guid)
 {
@@ -155,6 +160,9 @@ protected:
         delete_tree(class_key());
         delete_tree(typelib_key());
         ASSERT_TRUE(key_exists("CLSID"));
+        UniqueHkey shared;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ | KEY_WRITE, shared.put()))
+            << "HKCR\\CLSID refuses writes: security left behind by an aborted run";
     }
     static void TearDownTestSuite() { EXPECT_EQ(S_OK, quilo::test::register_component()); }
 };
@@ -314,6 +322,217 @@ TEST_F(RegistrationTest, PathOf260CharactersOrMoreWritesAndRemovesNothing)
         EXPECT_EQ(S_OK, load_registered_library(0x409));
         ASSERT_EQ(S_OK, quilo::test::unregister_component());
     }
+}
+
+// --- A registry that refuses the writes ------------------------------------------------------
+
+// Keys made read-only the way HKEY_LOCAL_MACHINE\Software\Classes is for a user without
+// administrator rights: an entry denying `denied` to Everyone ahead of the key's own DACL. Two
+// facts of Wine shape it: the owner of a key always gets DELETE (and the other standard rights)
+// whatever the DACL says, so the owner becomes SYSTEM for the time being; and Wine checks access
+// only when an existing key is opened, never when a new key is created, so only keys that exist
+// can refuse. Every key gets its own security back when the object goes, whatever the outcome.
+class RefusedKeys
+{
+public:
+    RefusedKeys() = default;
+    RefusedKeys(const RefusedKeys &) = delete;
+    RefusedKeys &operator=(const RefusedKeys &) = delete;
+    ~RefusedKeys() { restore(); }
+
+    // `path` under HKEY_CLASSES_ROOT, with every key below it when `subtree`.
+    void refuse(const std::string &path, DWORD denied, bool subtree = true)
+    {
+        UniqueHkey key;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0,
+                                               READ_CONTROL | WRITE_DAC | WRITE_OWNER | KEY_ENUMERATE_SUB_KEYS,
+                                               key.put()))
+            << path;
+        DWORD size = 0;
+        ASSERT_EQ(ERROR_INSUFFICIENT_BUFFER, RegGetKeySecurity(key.get(), kParts, nullptr, &size));
+        std::vector<BYTE> original(size);
+        ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(key.get(), kParts, original.data(), &size));
+        saved_.push_back({path, original});
+
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL dacl = nullptr;
+        ASSERT_TRUE(GetSecurityDescriptorDacl(original.data(), &present, &dacl, &defaulted));
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY, nt = SECURITY_NT_AUTHORITY;
+        BYTE everyone[SECURITY_MAX_SID_SIZE], system[SECURITY_MAX_SID_SIZE];
+        ASSERT_TRUE(InitializeSid(everyone, &world, 1) && InitializeSid(system, &nt, 1));
+        *GetSidSubAuthority(everyone, 0) = SECURITY_WORLD_RID;
+        *GetSidSubAuthority(system, 0) = SECURITY_LOCAL_SYSTEM_RID;
+
+        EXPLICIT_ACCESSA deny = {};
+        deny.grfAccessPermissions = denied;
+        deny.grfAccessMode = DENY_ACCESS;
+        deny.grfInheritance = NO_INHERITANCE;
+        deny.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        deny.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+        deny.Trustee.ptstrName = reinterpret_cast<LPSTR>(everyone);
+        PACL refusing = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, SetEntriesInAclA(1, &deny, present ? dacl : nullptr, &refusing));
+        auto freeAcl = quilo::scope_exit([&] { LocalFree(refusing); });
+
+        SECURITY_DESCRIPTOR security;
+        ASSERT_TRUE(InitializeSecurityDescriptor(&security, SECURITY_DESCRIPTOR_REVISION));
+        ASSERT_TRUE(SetSecurityDescriptorOwner(&security, system, FALSE));
+        ASSERT_TRUE(SetSecurityDescriptorDacl(&security, TRUE, refusing, FALSE));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegSetKeySecurity(key.get(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &security))
+            << path;
+
+        if (!subtree) return;
+        for (const std::string &name : subkeys(path)) {
+            refuse(path + "\\" + name, denied, true);
+            if (::testing::Test::HasFatalFailure()) return;
+        }
+    }
+
+    void restore()
+    {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            UniqueHkey key;
+            LONG error = RegOpenKeyExA(HKEY_CLASSES_ROOT, it->path.c_str(), 0, WRITE_DAC | WRITE_OWNER, key.put());
+            if (error == ERROR_SUCCESS) error = RegSetKeySecurity(key.get(), kParts, it->security.data());
+            EXPECT_EQ(ERROR_SUCCESS, error) << "security of " << it->path << " not restored";
+        }
+        saved_.clear();
+    }
+
+private:
+    static constexpr SECURITY_INFORMATION kParts =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    struct Saved
+    {
+        std::string path;
+        std::vector<BYTE> security;
+    };
+    std::vector<Saved> saved_;
+};
+
+constexpr DWORD kWrites = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE;
+
+// Everything registration touches, with the type library's keys.
+std::string full_dump() { return tree_dump() + dump(typelib_key()); }
+
+DWORD regsvr32(const char *options)
+{
+    return quilo::test::run_program(std::string("C:\\windows\\system32\\regsvr32.exe ") + options + " " +
+                                    QUILO_MODULE_PATH);
+}
+
+void expect_activation()
+{
+    quilo::test::ComScope com;
+    CLSID clsid = {};
+    ASSERT_EQ(S_OK, CLSIDFromProgID(L"QuiloVideo.CQuiloVideoProc", &clsid));
+    ComPtr<ICQuiloVideoProc> object;
+    EXPECT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ICQuiloVideoProc, object.put_void()));
+}
+
+// A user without administrator rights registering over an administrator's registration.
+TEST_F(RegistrationTest, RefusedWritesFailTheExportsAndRegsvr32AndChangeNothing)
+{
+    ASSERT_EQ(S_OK, quilo::test::register_component());
+    const std::string registered = full_dump();
+    {
+        RefusedKeys refused;
+        for (const std::string &path : {std::string(kProgId), std::string(kIndependentProgId), class_key(), typelib_key()})
+            ASSERT_NO_FATAL_FAILURE(refused.refuse(path, kWrites));
+        ASSERT_NO_FATAL_FAILURE(refused.refuse("CLSID", kWrites, false));
+
+        EXPECT_EQ(kAccessDenied, quilo::test::register_component());
+        EXPECT_EQ(registered, full_dump());
+        EXPECT_EQ(kAccessDenied, quilo::test::unregister_component());
+        EXPECT_EQ(registered, full_dump());
+        EXPECT_EQ(S_OK, load_registered_library(0x409));
+
+        // The refusal reaches a process of its own: regsvr32 reports the failure in its exit code.
+        EXPECT_NE(0u, regsvr32("/s"));
+        EXPECT_NE(0u, regsvr32("/s /u"));
+        EXPECT_EQ(registered, full_dump());
+    }
+    ASSERT_EQ(S_OK, quilo::test::register_component());
+    EXPECT_EQ(registered, full_dump());
+    expect_activation();
+}
+
+// Nothing is rolled back: the ProgID keys written before the refusal stay, and the next
+// registration with the rights to write completes the tree.
+TEST_F(RegistrationTest, RefusedClassesKeyLeavesAPartialRegistrationThatALaterOneRepairs)
+{
+    {
+        RefusedKeys refused;
+        ASSERT_NO_FATAL_FAILURE(refused.refuse("CLSID", kWrites, false));
+        EXPECT_EQ(kAccessDenied, quilo::test::register_component());
+        EXPECT_TRUE(key_exists(std::string(kProgId) + "\\CLSID"));
+        EXPECT_TRUE(key_exists(std::string(kIndependentProgId) + "\\CurVer"));
+        EXPECT_FALSE(key_exists(class_key()));
+        EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
+        EXPECT_NE(0u, regsvr32("/s"));
+        EXPECT_FALSE(key_exists(class_key()));
+    }
+    ASSERT_EQ(S_OK, quilo::test::register_component());
+    expect_registered_tree(QUILO_MODULE_PATH);
+    EXPECT_EQ(S_OK, load_registered_library(0x409));
+    expect_activation();
+}
+
+// Keys that may be written but not deleted: unregistration, and registration's replacement of
+// the class key, fail on the first refused delete.
+TEST_F(RegistrationTest, RefusedDeletesFailBothExports)
+{
+    ASSERT_EQ(S_OK, quilo::test::register_component());
+    const std::string registered = full_dump();
+    {
+        RefusedKeys refused;
+        for (const std::string &path : {std::string(kProgId), std::string(kIndependentProgId), class_key(), typelib_key()})
+            ASSERT_NO_FATAL_FAILURE(refused.refuse(path, DELETE));
+
+        EXPECT_EQ(kAccessDenied, quilo::test::unregister_component());
+        EXPECT_EQ(registered, full_dump());
+        EXPECT_EQ(kAccessDenied, quilo::test::register_component());
+        EXPECT_EQ(registered, full_dump());
+        EXPECT_NE(0u, regsvr32("/s /u"));
+        EXPECT_EQ(registered, full_dump());
+    }
+    ASSERT_EQ(S_OK, quilo::test::unregister_component());
+    expect_tree_absent();
+    EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
+}
+
+// The type library's keys alone refuse: the exports return exactly what the platform's type
+// library functions answer to the same refusal, after the class tree has been handled.
+TEST_F(RegistrationTest, RefusedTypeLibraryKeysFailWithThePlatformsOwnResult)
+{
+    ASSERT_EQ(S_OK, quilo::test::register_component());
+    RefusedKeys refused;
+    ASSERT_NO_FATAL_FAILURE(refused.refuse(typelib_key(), kWrites));
+
+    ComPtr<ITypeLib> library;
+    std::wstring path;
+    ASSERT_EQ(S_OK, quilo::shell::load_type_library(QUILO_MODULE_PATH, library, path));
+    std::wstring helpDir = quilo::shell::help_directory(path);
+    const HRESULT registerResult = RegisterTypeLib(library.get(), &path[0], &helpDir[0]);
+    TLIBATTR *attr = nullptr;
+    ASSERT_EQ(S_OK, library->GetLibAttr(&attr));
+    const HRESULT unregisterResult =
+        UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    library->ReleaseTLibAttr(attr);
+    library.reset();
+    ASSERT_TRUE(FAILED(registerResult)) << std::hex << registerResult;
+    ASSERT_TRUE(FAILED(unregisterResult)) << std::hex << unregisterResult;
+
+    EXPECT_EQ(registerResult, quilo::test::register_component());
+    expect_registered_tree(QUILO_MODULE_PATH);
+    EXPECT_EQ(unregisterResult, quilo::test::unregister_component());
+    expect_tree_absent();
+    EXPECT_EQ(S_OK, load_registered_library(0x409));
+
+    refused.restore();
+    EXPECT_EQ(S_OK, quilo::test::unregister_component());
+    EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
 }
 
 } // namespace
