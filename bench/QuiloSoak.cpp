@@ -87,13 +87,13 @@ DWORD WINAPI park(void *never)
 void leak_on_purpose(const Options &o)
 {
     static std::vector<std::unique_ptr<char[]>> kept;
-    static const HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (o.leakHandle) CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (o.leakHeap) {
         kept.emplace_back(new char[16384]);
         std::memset(kept.back().get(), 0x5A, 16384);
     }
     if (o.leakThread) {
+        static const HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         const HANDLE thread =
             CreateThread(nullptr, 64 * 1024, park, never, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
         if (thread) CloseHandle(thread);
@@ -139,7 +139,8 @@ Series run_series(const char *label, long count, const std::function<void()> &cy
 
 struct Workload
 {
-    std::string title;
+    std::string name;        // progress and findings
+    std::string description; // above the table
     long count;
     Series component, baseline;
 };
@@ -147,22 +148,22 @@ struct Workload
 // Both sides are warmed up before either takes its start figures (first use loads DLLs and fills
 // caches). The component goes first: whatever heap space the baseline would otherwise have left
 // behind for it is not there yet, so the comparison errs towards showing growth, not hiding it.
-Workload run_workload(const std::string &title, long count, long warmUp, const std::function<void()> &componentCycle,
-                      const std::function<void()> &baselineCycle)
+Workload run_workload(const std::string &name, const std::string &description, long count, long warmUp,
+                      const std::function<void()> &componentCycle, const std::function<void()> &baselineCycle)
 {
     for (long i = 0; i < warmUp; ++i) {
         componentCycle();
         baselineCycle();
     }
-    Workload w{title, count, {}, {}};
-    w.component = run_series((title + ", component").c_str(), count, componentCycle);
-    w.baseline = run_series((title + ", baseline").c_str(), count, baselineCycle);
+    Workload w{name, description, count, {}, {}};
+    w.component = run_series((name + ", component").c_str(), count, componentCycle);
+    w.baseline = run_series((name + ", baseline").c_str(), count, baselineCycle);
     return w;
 }
 
 void print_workload(const Workload &w)
 {
-    std::printf("%s\n\n", w.title.c_str());
+    std::printf("%s: %s\n\n", w.name.c_str(), w.description.c_str());
     std::printf("| progress | cycles | handles: component / baseline | private KB: component / baseline | "
                 "threads: component / baseline |\n");
     std::printf("|---|---:|---:|---:|---:|\n");
@@ -191,16 +192,16 @@ bool within_allowance(const Workload &w, const Options &o)
     const long threads = w.component.threadGrowth() - w.baseline.threadGrowth();
     bool ok = true;
     if (handles > o.maxHandleGrowth) {
-        std::printf("%s: handles grew %ld over the baseline (allowed %ld)\n", w.title.c_str(), handles, o.maxHandleGrowth);
+        std::printf("%s: handles grew %ld over the baseline (allowed %ld)\n", w.name.c_str(), handles, o.maxHandleGrowth);
         ok = false;
     }
     if (privateKb > o.maxPrivateKbGrowth) {
-        std::printf("%s: private memory grew %lld KB over the baseline (allowed %lld KB)\n", w.title.c_str(), privateKb,
+        std::printf("%s: private memory grew %lld KB over the baseline (allowed %lld KB)\n", w.name.c_str(), privateKb,
                     o.maxPrivateKbGrowth);
         ok = false;
     }
     if (threads > o.maxThreadGrowth) {
-        std::printf("%s: threads grew %ld over the baseline (allowed %ld)\n", w.title.c_str(), threads, o.maxThreadGrowth);
+        std::printf("%s: threads grew %ld over the baseline (allowed %ld)\n", w.name.c_str(), threads, o.maxThreadGrowth);
         ok = false;
     }
     return ok;
@@ -286,8 +287,9 @@ int run(int argc, char **argv)
         // One object opened and closed over and over: the capture context's set-up and teardown.
         ComPtr<ICQuiloVideoProcClass> proc = create_object();
         const Workload captures = run_workload(
-            "createCapture / startCapture / Grab / destroyCapture on one object, beside the bare graph built, "
-            "grabbed once and torn down",
+            "capture cycles",
+            "createCapture / startCapture / Grab / destroyCapture on one object; baseline: the bare graph "
+            "built, one frame, torn down",
             o.cycles, o.warmUp,
             [&] {
                 open_and_grab(proc.get(), o, position);
@@ -300,8 +302,9 @@ int run(int argc, char **argv)
         // Whole object lifetimes; the last Release (no destroyCapture) must take the open graph
         // down with it, and the class object and module bookkeeping must not keep anything.
         const Workload objects = run_workload(
-            "object lifetimes: create, createCapture, startCapture, Grab, Release, beside the bare graph built, "
-            "grabbed once and torn down",
+            "object lifetimes",
+            "create, createCapture, startCapture, Grab, Release (no destroyCapture); baseline: the bare graph "
+            "built, one frame, torn down",
             o.objects, o.warmUp,
             [&] {
                 ComPtr<ICQuiloVideoProcClass> each = create_object();
