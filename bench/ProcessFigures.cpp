@@ -42,6 +42,22 @@ long long count_private_kb()
     return bytes / 1024;
 }
 
+long long count_heap_bytes_in_use()
+{
+    HANDLE heaps[256];
+    const DWORD count = GetProcessHeaps(256, heaps);
+    long long bytes = 0;
+    for (DWORD i = 0; i < count && i < 256; ++i) {
+        // Locked so that another thread's allocation does not move the walk under it.
+        if (!HeapLock(heaps[i])) continue;
+        PROCESS_HEAP_ENTRY entry = {};
+        while (HeapWalk(heaps[i], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += static_cast<long long>(entry.cbData);
+        HeapUnlock(heaps[i]);
+    }
+    return bytes;
+}
+
 long count_threads()
 {
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
@@ -66,6 +82,7 @@ ProcessFigures read_process_figures()
     f.threads = count_threads();
     f.handles = count_handles();
     f.privateKb = count_private_kb();
+    f.heapBytes = count_heap_bytes_in_use();
     return f;
 }
 

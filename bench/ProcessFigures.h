@@ -11,12 +11,14 @@ struct ProcessFigures
 {
     long handles = 0;        // open handle values of this process
     long long privateKb = 0; // committed private memory, KB
+    long long heapBytes = 0; // bytes in blocks in use in every heap of the process
     long threads = 0;        // threads of this process
 };
 
 // Handles: GetHandleInformation probed over the handle values (multiples of 4) up to well past
 // the highest one found. Memory: the address space walked with VirtualQuery, committed regions
-// of type MEM_PRIVATE summed. Threads: a toolhelp thread snapshot filtered by process id; -1
+// of type MEM_PRIVATE summed; heaps grow it in 64 KB steps, so the bytes in use of every heap
+// (HeapWalk) are read too, to the byte. Threads: a toolhelp thread snapshot filtered by process id; -1
 // when the snapshot cannot be taken.
 ProcessFigures read_process_figures();
 
