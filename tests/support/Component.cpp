@@ -24,7 +24,7 @@ ComPtr<ICQuiloVideoProcClass> create_component_from_module()
     EXPECT_NE(nullptr, module);
     if (!module) return {};
     using GetClassObject = HRESULT(WINAPI *)(REFCLSID, REFIID, void **);
-    auto get = reinterpret_cast<GetClassObject>(GetProcAddress(module, "DllGetClassObject"));
+    auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void *>(GetProcAddress(module, "DllGetClassObject")));
     ComPtr<IClassFactory> factory;
     EXPECT_EQ(S_OK, get(CLSID_CCQuiloVideoProc, IID_IClassFactory, factory.put_void()));
     if (!factory) return {};
