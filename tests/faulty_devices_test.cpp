@@ -5,8 +5,10 @@
 #include <vfwmsgs.h>
 
 #include <string>
+#include <vector>
 
 #include "support/ComponentTest.h"
+#include "tools/DeviceList.h"
 #include "support/DialogWatcher.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
@@ -57,16 +59,9 @@ protected:
 // Video input devices the host itself sees, by its own enumeration.
 int count_devices()
 {
-    ComPtr<ICreateDevEnum> devices;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                devices.put_void())))
-        return -1;
-    ComPtr<IEnumMoniker> monikers;
-    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0) != S_OK) return 0;
-    int count = 0;
-    ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, moniker.put(), nullptr) == S_OK) ++count;
-    return count;
+    std::vector<quilo::host::VideoDevice> devices;
+    if (FAILED(quilo::host::list_video_devices(devices))) return -1;
+    return static_cast<int>(devices.size());
 }
 
 TEST_F(FaultyDevicesTest, AStallingDeviceTimesOutStopsAndOpensAgain)

@@ -16,6 +16,7 @@
 #include "support/DialogWatcher.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
+#include "tools/DeviceList.h"
 
 using quilo::ComPtr;
 using namespace quilo::test;
@@ -99,18 +100,12 @@ const Control kControls[] = {
 // what the component must pass on unchanged.
 ComPtr<IAMVideoProcAmp> open_device_directly()
 {
-    ComPtr<ICreateDevEnum> devices;
-    EXPECT_EQ(S_OK, CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                     devices.put_void()));
-    if (!devices) return {};
-    ComPtr<IEnumMoniker> monikers;
-    EXPECT_EQ(S_OK, devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0));
-    if (!monikers) return {};
-    ComPtr<IMoniker> device;
-    EXPECT_EQ(S_OK, monikers->Next(1, device.put(), nullptr));
-    if (!device) return {};
+    ComPtr<IBaseFilter> filter;
+    EXPECT_EQ(S_OK, quilo::host::bind_video_device(0, filter));
     ComPtr<IAMVideoProcAmp> procAmp;
-    EXPECT_EQ(S_OK, device->BindToObject(nullptr, nullptr, IID_IAMVideoProcAmp, procAmp.put_void()));
+    if (filter) {
+        EXPECT_EQ(S_OK, filter.query(procAmp));
+    }
     return procAmp;
 }
 
