@@ -1,12 +1,11 @@
 // quilo-soak: many capture cycles and many object lifetimes through the component, each beside
 // the bare platform sequence on the same kind of graph, with the process's handles, committed
-// private memory and threads printed at the start, every 10% and at the end. Wine's device
-// enumerator keeps a handle of its own per enumeration and per bound device, so what counts is
-// the component's growth over the baseline's; the exit code says whether that stayed within the
-// allowances given.
+// private memory, heap bytes in use and threads printed at the start, every 10% and at the end.
+// Wine's device enumerator keeps a handle of its own per enumeration and per bound device, so
+// what counts is the component's growth over the baseline's; the exit code says whether that
+// stayed within the allowances given.
 #include <windows.h>
 #include <objbase.h>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
