@@ -167,15 +167,21 @@ protected:
     static void TearDownTestSuite() { EXPECT_EQ(S_OK, quilo::test::register_component()); }
 };
 
+// Wine's regsvr32 on the built module; its exit code.
+DWORD regsvr32(const char *options)
+{
+    return quilo::test::run_program(std::string("C:\\windows\\system32\\regsvr32.exe ") + options + " " +
+                                    QUILO_MODULE_PATH);
+}
+
 TEST_F(RegistrationTest, Regsvr32WritesTheTreeAndTheTypeLibrary)
 {
     ASSERT_FALSE(SUCCEEDED(load_registered_library(0x409)));
-    const std::string command = std::string("C:\\windows\\system32\\regsvr32.exe /s ") + QUILO_MODULE_PATH;
-    ASSERT_EQ(0u, quilo::test::run_program(command));
+    ASSERT_EQ(0u, regsvr32("/s"));
     expect_registered_tree(QUILO_MODULE_PATH);
     EXPECT_EQ(S_OK, load_registered_library(0x409));
 
-    ASSERT_EQ(0u, quilo::test::run_program(std::string("C:\\windows\\system32\\regsvr32.exe /s /u ") + QUILO_MODULE_PATH));
+    ASSERT_EQ(0u, regsvr32("/s /u"));
     expect_tree_absent();
     EXPECT_TRUE(key_exists("CLSID"));
     EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
@@ -415,12 +421,6 @@ constexpr DWORD kWrites = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE;
 
 // Everything registration touches, with the type library's keys.
 std::string full_dump() { return tree_dump() + dump(typelib_key()); }
-
-DWORD regsvr32(const char *options)
-{
-    return quilo::test::run_program(std::string("C:\\windows\\system32\\regsvr32.exe ") + options + " " +
-                                    QUILO_MODULE_PATH);
-}
 
 void expect_activation()
 {
