@@ -10,14 +10,16 @@ if(NOT DEFINED QUILO_DEPS)
 endif()
 set(QUILO_DEPS ${QUILO_DEPS} CACHE PATH "Dependency cache made by scripts/setup")
 
-set(_opencv_lib ${QUILO_DEPS}/opencv/lib/libopencv_core460.a)
+# One OpenCV build per target architecture.
+set(_opencv_prefix ${QUILO_DEPS}/opencv-${CMAKE_SYSTEM_PROCESSOR})
+set(_opencv_lib ${_opencv_prefix}/lib/libopencv_core460.a)
 if(NOT EXISTS ${_opencv_lib})
     message(FATAL_ERROR "OpenCV core for the target is missing (${_opencv_lib}); run scripts/setup.")
 endif()
 add_library(opencv_core STATIC IMPORTED GLOBAL)
 set_target_properties(opencv_core PROPERTIES
     IMPORTED_LOCATION ${_opencv_lib}
-    INTERFACE_INCLUDE_DIRECTORIES ${QUILO_DEPS}/opencv/include
+    INTERFACE_INCLUDE_DIRECTORIES ${_opencv_prefix}/include
     INTERFACE_LINK_LIBRARIES "z")
 
 set(GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")

@@ -1,4 +1,5 @@
-# Every test .exe runs under Wine in a private prefix under the build folder, never ~/.wine.
+# Every test .exe runs under Wine in a private prefix under the build folder, never ~/.wine:
+# a 32-bit prefix for the win32 build, a 64-bit one for the win64 build.
 set(QUILO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix of the test run")
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run)
 
@@ -22,7 +23,7 @@ function(quilo_add_wine_test name)
         FIXTURES_REQUIRED wineprefix
         RESOURCE_LOCK wineprefix
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "WINEPREFIX=${QUILO_WINEPREFIX};${T_ENVIRONMENT}")
+        ENVIRONMENT "WINEPREFIX=${QUILO_WINEPREFIX};QUILO_ARCH=${QUILO_ARCH};${T_ENVIRONMENT}")
     if(T_LABELS)
         set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
     endif()

@@ -1,16 +1,4 @@
-# Cross-compiling for 32-bit Windows with mingw-w64 (posix threading model).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling for 32-bit Windows (i686) with mingw-w64.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(QUILO_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${QUILO_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${QUILO_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${QUILO_TRIPLE}-windres)
-set(CMAKE_AR ${QUILO_TRIPLE}-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB ${QUILO_TRIPLE}-ranlib CACHE FILEPATH "")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${QUILO_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

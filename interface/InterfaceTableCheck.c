@@ -39,5 +39,7 @@ EXPECT_SLOT(SetCameraWhiteBalance, 29);
 EXPECT_SLOT(SetCameraBlacklightCompansationParam, 30);
 EXPECT_SLOT(SetVideoStandParam, 31);
 _Static_assert(sizeof(ICQuiloVideoProcVtbl) == 32 * sizeof(void *), "32 slots: IUnknown and 29 methods");
-_Static_assert(sizeof(struct QuiloImageStruct) == 20, "the record is 20 bytes");
+/* Four 4-byte numbers, then the pointer: 20 bytes for 32-bit hosts, 24 (8-byte aligned) for
+ * 64-bit ones. */
 _Static_assert(offsetof(struct QuiloImageStruct, data) == 16, "data follows the four numbers");
+_Static_assert(sizeof(struct QuiloImageStruct) == (sizeof(void *) == 8 ? 24 : 20), "the record is 20 or 24 bytes");

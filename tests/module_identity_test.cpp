@@ -129,7 +129,13 @@ TEST(ModuleImage, ExportsAreUndecoratedUnderTheOcxName)
 
     auto *nt = ImageNtHeader(module);
     ASSERT_NE(nullptr, nt);
+#ifdef _WIN64
+    EXPECT_EQ(IMAGE_FILE_MACHINE_AMD64, nt->FileHeader.Machine);
+    EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR64_MAGIC, nt->OptionalHeader.Magic); // PE32+
+#else
     EXPECT_EQ(IMAGE_FILE_MACHINE_I386, nt->FileHeader.Machine);
+    EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR32_MAGIC, nt->OptionalHeader.Magic);
+#endif
     EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
     FreeLibrary(module);
 }

@@ -257,6 +257,16 @@ TEST_F(RegistrationTest, TypeLibraryIsRegisteredFromTheModule)
     ASSERT_EQ(S_OK, QueryPathOfRegTypeLib(LIBID_QuiloVideo, 1, 0, 0x409, &path));
     EXPECT_EQ(QUILO_MODULE_PATH, quilo::test::narrow(path));
     SysFreeString(path);
+
+    // The file is recorded under the platform of the module's own library: win32 for the
+    // 32-bit module, win64 for the 64-bit one, so both can be registered side by side.
+#ifdef _WIN64
+    const char *platform = "win64";
+#else
+    const char *platform = "win32";
+#endif
+    EXPECT_EQ((Values{{"", std::string("REG_SZ:") + QUILO_MODULE_PATH}}),
+              values(typelib_key() + "\\1.0\\409\\" + platform));
 }
 
 // --- Module paths at the 260-character limit -------------------------------------------------

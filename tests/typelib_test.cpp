@@ -97,6 +97,21 @@ Doc member_doc(ITypeInfo *info, MEMBERID id)
     return d;
 }
 
+// What the library of this build must say about the target, as the README documents it: a
+// 32-bit library has 4-byte slots and a 20-byte record, a 64-bit one 8-byte slots and a
+// 24-byte record (the pointer at offset 16, aligned to 8).
+#ifdef _WIN64
+constexpr SYSKIND kSysKind = SYS_WIN64;
+constexpr int kSlotBytes = 8;
+constexpr ULONG kRecordBytes = 24;
+constexpr WORD kRecordAlignment = 8;
+#else
+constexpr SYSKIND kSysKind = SYS_WIN32;
+constexpr int kSlotBytes = 4;
+constexpr ULONG kRecordBytes = 20;
+constexpr WORD kRecordAlignment = 4;
+#endif
+
 class TypeLibTest : public ::testing::Test
 {
 protected:
@@ -130,7 +145,7 @@ TEST_F(TypeLibTest, LibraryAttributes)
     EXPECT_EQ(1, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
     EXPECT_EQ(0x409u, attr->lcid);
-    EXPECT_EQ(SYS_WIN32, attr->syskind);
+    EXPECT_EQ(kSysKind, attr->syskind);
     lib->ReleaseTLibAttr(attr);
 
     Doc d = library_doc(lib.get(), -1);
@@ -184,7 +199,7 @@ TEST_F(TypeLibTest, InterfaceDerivesFromIUnknownOnly)
     EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
     EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
     EXPECT_EQ(29, attr->cFuncs);
-    EXPECT_EQ(32 * 4, attr->cbSizeVft);
+    EXPECT_EQ(32 * kSlotBytes, attr->cbSizeVft);
     EXPECT_EQ(1, attr->cImplTypes);
     iface->ReleaseTypeAttr(attr);
     EXPECT_EQ(L"ICQuiloVideoProc \u63a5\u53e3", member_doc(iface.get(), MEMBERID_NIL).help); // "接口"
@@ -211,7 +226,7 @@ TEST_F(TypeLibTest, MethodsMatchTheTableSlotBySlot)
         EXPECT_EQ(static_cast<MEMBERID>(0x60010000 + i), fd->memid);
         EXPECT_EQ(FUNC_PUREVIRTUAL, fd->funckind);
         EXPECT_EQ(CC_STDCALL, fd->callconv);
-        EXPECT_EQ(static_cast<SHORT>((3 + i) * 4), fd->oVft);
+        EXPECT_EQ(static_cast<SHORT>((3 + i) * kSlotBytes), fd->oVft);
         EXPECT_EQ(VT_HRESULT, fd->elemdescFunc.tdesc.vt);
         ASSERT_EQ(static_cast<SHORT>(m.params.size()), fd->cParams);
 
@@ -245,15 +260,15 @@ TEST_F(TypeLibTest, MethodsMatchTheTableSlotBySlot)
     }
 }
 
-TEST_F(TypeLibTest, RecordHasFiveFieldsTwentyBytes)
+TEST_F(TypeLibTest, RecordHasFiveFieldsPointerLast)
 {
     ComPtr<ITypeInfo> rec = info(2);
     TYPEATTR *attr = nullptr;
     ASSERT_EQ(S_OK, rec->GetTypeAttr(&attr));
     EXPECT_EQ(TKIND_RECORD, attr->typekind);
     EXPECT_EQ(5, attr->cVars);
-    EXPECT_EQ(20u, attr->cbSizeInstance);
-    EXPECT_EQ(4, attr->cbAlignment);
+    EXPECT_EQ(kRecordBytes, attr->cbSizeInstance);
+    EXPECT_EQ(kRecordAlignment, attr->cbAlignment);
     rec->ReleaseTypeAttr(attr);
 
     const wchar_t *names[] = {L"width", L"height", L"depth", L"channels", L"data"};
@@ -261,6 +276,7 @@ TEST_F(TypeLibTest, RecordHasFiveFieldsTwentyBytes)
         VARDESC *vd = nullptr;
         ASSERT_EQ(S_OK, rec->GetVarDesc(i, &vd));
         EXPECT_EQ(names[i], member_doc(rec.get(), vd->memid).name);
+        // Four 4-byte numbers, then the pointer at 16 on both targets.
         EXPECT_EQ(i * 4, vd->oInst);
         if (i < 4) {
             EXPECT_EQ(VT_I4, vd->elemdescVar.tdesc.vt);

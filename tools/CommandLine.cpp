@@ -59,7 +59,8 @@ const char kUsage[] =
     "Exit status: 0 on success, 1 when the component, the platform or a file write fails (the\n"
     "failing method, its HRESULT and the platform's text for it are printed), 2 for a command\n"
     "line that is not understood.\n"
-    "The component must be registered first: regsvr32 QuiloVideo.ocx (32-bit).\n";
+    "The component must be registered first, the module of this program's own bitness (the\n"
+    "QuiloVideo.ocx beside it): regsvr32 QuiloVideo.ocx.\n";
 
 bool parse_long(const char *text, long low, long high, long &value)
 {
