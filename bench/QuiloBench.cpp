@@ -16,7 +16,7 @@
 #include "bench/ReferenceGraph.h"
 #include "bench/RowFlip.h"
 #include "bench/Stats.h"
-#include "tools/DeviceList.h"
+#include "common/DeviceList.h"
 #include "tools/ErrorText.h"
 #include "tools/VideoProcHost.h"
 
@@ -221,9 +221,9 @@ FreshFrames count_fresh_frames(const Options &o, long position)
 
 long device_position(const std::string &name)
 {
-    std::vector<host::VideoDevice> devices;
-    check("listing video input devices", host::list_video_devices(devices));
-    const long position = host::find_video_device(devices, name);
+    std::vector<VideoDevice> devices;
+    check("listing video input devices", list_video_devices(devices));
+    const long position = find_video_device(devices, name);
     if (position < 0) throw Failure{"finding the device \"" + name + "\" (scripts/bench adds it)", VFW_E_NO_CAPTURE_HARDWARE};
     return position;
 }

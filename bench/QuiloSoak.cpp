@@ -17,7 +17,7 @@
 #include "bench/ProcessFigures.h"
 #include "bench/ReferenceGraph.h"
 #include "bench/Stats.h"
-#include "tools/DeviceList.h"
+#include "common/DeviceList.h"
 #include "tools/ErrorText.h"
 #include "tools/VideoProcHost.h"
 
@@ -222,9 +222,9 @@ long device_position(const std::string &device)
 {
     if (!device.empty() && device.find_first_not_of("0123456789") == std::string::npos)
         return std::strtol(device.c_str(), nullptr, 10);
-    std::vector<host::VideoDevice> devices;
-    check("listing video input devices", host::list_video_devices(devices));
-    const long position = host::find_video_device(devices, device);
+    std::vector<VideoDevice> devices;
+    check("listing video input devices", list_video_devices(devices));
+    const long position = find_video_device(devices, device);
     if (position < 0) throw Failure{"finding the device \"" + device + "\" (scripts/soak adds it)", VFW_E_NO_CAPTURE_HARDWARE};
     return position;
 }

@@ -1,6 +1,6 @@
 #include "bench/ReferenceGraph.h"
 
-#include "tools/DeviceList.h"
+#include "common/DeviceList.h"
 
 #include <amvideo.h>
 #include <evcode.h>
@@ -86,7 +86,7 @@ HRESULT ReferenceGraph::open(long position, long width, long height)
 {
     close();
     ComPtr<IBaseFilter> capture, grabberFilter, renderer;
-    RETURN_IF_FAILED(host::bind_video_device(position, capture));
+    RETURN_IF_FAILED(bind_video_device(position, capture));
     RETURN_IF_FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                       graph_.put_void()));
     RETURN_IF_FAILED(CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,

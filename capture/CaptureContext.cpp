@@ -5,11 +5,12 @@
 
 #include "capture/CaptureFormat.h"
 #include "capture/CrossbarRouting.h"
-#include "capture/DeviceSelection.h"
+#include "common/DeviceList.h"
 #include "capture/PinSearch.h"
 #include "common/DirectShowIds.h"
 #include "common/HResult.h"
 #include "common/MediaType.h"
+#include "common/VideoFormat.h"
 
 namespace quilo::capture {
 namespace {
@@ -105,7 +106,9 @@ HRESULT CaptureContext::createGraphObjects()
 HRESULT CaptureContext::buildGraph(bool setFrameSize, LONG frameWidth, LONG frameHeight)
 {
     RETURN_IF_FAILED(createGraphObjects());
-    RETURN_IF_FAILED(bindDeviceByIndex(platform, deviceIndex, captureFilter));
+    ComPtr<ICreateDevEnum> devices;
+    RETURN_IF_FAILED(platform.createInstance(CLSID_SystemDeviceEnum, CLSCTX_ALL, IID_ICreateDevEnum, devices.put_void()));
+    RETURN_IF_FAILED(bind_video_device(devices.get(), deviceIndex, captureFilter));
     RETURN_IF_FAILED(graph->AddFilter(captureFilter.get(), L"Capture Filter"));
 
     RETURN_IF_FAILED(platform.createInstance(kClsidSampleGrabber, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
@@ -157,7 +160,7 @@ HRESULT CaptureContext::buildGraph(bool setFrameSize, LONG frameWidth, LONG fram
     MediaType connected;
     RETURN_IF_FAILED(sampleGrabber->GetConnectedMediaType(connected.get()));
     FrameFormat format;
-    RETURN_IF_FAILED(readConnectedFormat(*connected.get(), format));
+    RETURN_IF_FAILED(read_frame_format(*connected.get(), format));
     width = format.width;
     height = format.height;
     topDown = format.topDown;

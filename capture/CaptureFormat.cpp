@@ -9,6 +9,7 @@
 
 #include "common/HResult.h"
 #include "common/MediaType.h"
+#include "common/VideoFormat.h"
 
 namespace quilo::capture {
 namespace {
@@ -17,15 +18,6 @@ bool is_plain_video_template(const AM_MEDIA_TYPE &mt)
 {
     return IsEqualGUID(mt.majortype, MEDIATYPE_Video) && IsEqualGUID(mt.formattype, FORMAT_VideoInfo) &&
            mt.cbFormat >= sizeof(VIDEOINFOHEADER) && mt.pbFormat != nullptr;
-}
-
-// Bytes of a DIB with rows padded to 32 bits; 32-bit wrap-around like the platform's own macros.
-DWORD image_size(WORD bitCount, LONG width, LONG height)
-{
-    const uint32_t bits = static_cast<uint32_t>(bitCount) * static_cast<uint32_t>(width) + 31u;
-    const uint32_t stride = (bits >> 5) * 4u;
-    const uint32_t rows = height < 0 ? 0u - static_cast<uint32_t>(height) : static_cast<uint32_t>(height);
-    return stride * rows;
 }
 
 } // namespace
@@ -45,7 +37,7 @@ HRESULT applyFrameSize(Platform &platform, IPin *captureOutPin, ComPtr<IAMStream
     auto *info = reinterpret_cast<VIDEOINFOHEADER *>(caps->pbFormat);
     info->bmiHeader.biWidth = width;
     info->bmiHeader.biHeight = height;
-    info->bmiHeader.biSizeImage = image_size(info->bmiHeader.biBitCount, width, height);
+    info->bmiHeader.biSizeImage = dib_image_size(info->bmiHeader.biBitCount, width, height);
 
     const HRESULT hr = streamConfig->SetFormat(caps.get());
     if (SUCCEEDED(hr)) return S_OK;
@@ -63,29 +55,6 @@ void showCapturePinPages(Platform &platform, IPin *captureOutPin)
     const HRESULT hr = pages->GetPages(&ids);
     if (hr == S_OK && ids.cElems > 0 && ids.pElems) platform.showPropertyFrame(captureOutPin, ids);
     CoTaskMemFree(ids.pElems);
-}
-
-HRESULT readConnectedFormat(const AM_MEDIA_TYPE &type, FrameFormat &format)
-{
-    format = FrameFormat();
-    const BITMAPINFOHEADER *bmi = nullptr;
-    if (type.pbFormat && IsEqualGUID(type.formattype, FORMAT_VideoInfo) &&
-        type.cbFormat >= sizeof(VIDEOINFOHEADER)) {
-        bmi = &reinterpret_cast<const VIDEOINFOHEADER *>(type.pbFormat)->bmiHeader;
-    } else if (type.pbFormat && IsEqualGUID(type.formattype, FORMAT_VideoInfo2) &&
-               type.cbFormat >= sizeof(VIDEOINFOHEADER2)) {
-        bmi = &reinterpret_cast<const VIDEOINFOHEADER2 *>(type.pbFormat)->bmiHeader;
-    }
-    RETURN_HR_IF(VFW_E_INVALIDMEDIATYPE, !bmi);
-
-    const LONG channels = bmi->biBitCount >> 3;
-    RETURN_HR_IF(VFW_E_INVALIDMEDIATYPE, bmi->biWidth <= 0 || bmi->biHeight == 0 ||
-                                             bmi->biHeight == LONG_MIN || channels <= 0);
-    format.width = bmi->biWidth;
-    format.topDown = bmi->biHeight < 0;
-    format.height = format.topDown ? -bmi->biHeight : bmi->biHeight;
-    format.channels = channels;
-    return S_OK;
 }
 
 } // namespace quilo::capture

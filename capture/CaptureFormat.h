@@ -23,17 +23,4 @@ HRESULT applyFrameSize(Platform &platform, IPin *captureOutPin, ComPtr<IAMStream
 // Shows the pin's own property pages in a modal frame, if it has any.
 void showCapturePinPages(Platform &platform, IPin *captureOutPin);
 
-// Image size of a connected video format.
-struct FrameFormat
-{
-    LONG width = 0;
-    LONG height = 0;      // always positive
-    LONG channels = 0;    // bytes per pixel
-    bool topDown = false; // the format's height was negative: rows arrive top row first
-};
-
-// Reads a FORMAT_VideoInfo or FORMAT_VideoInfo2 block, never past its end; anything else is
-// VFW_E_INVALIDMEDIATYPE.
-HRESULT readConnectedFormat(const AM_MEDIA_TYPE &type, FrameFormat &format);
-
 } // namespace quilo::capture

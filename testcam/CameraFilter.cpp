@@ -87,7 +87,7 @@ HRESULT CameraFilter::queryExtra(REFIID iid, void **out)
     // --procamp none, a crossbar and decoder only with --crossbar. No lock: downstream filters
     // ask while the filter is stopping, and the options are fixed before anything streams.
     const bool analog = options_.hasCrossbar();
-    return kit::answer_query(iid, out, {
+    return answer_query(iid, out, {
         {&IID_IPersistPropertyBag, static_cast<IPersistPropertyBag *>(this)},
         {procAmp_.present() ? &IID_IAMVideoProcAmp : nullptr, static_cast<IAMVideoProcAmp *>(this)},
         {analog ? &IID_IAMCrossbar : nullptr, static_cast<IAMCrossbar *>(this)},

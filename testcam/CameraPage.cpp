@@ -38,7 +38,7 @@ CameraPage::~CameraPage()
 
 HRESULT STDMETHODCALLTYPE CameraPage::QueryInterface(REFIID iid, void **out)
 {
-    return kit::answer_query(iid, out, {{&IID_IUnknown, this}, {&IID_IPropertyPage, this}});
+    return answer_query(iid, out, {{&IID_IUnknown, this}, {&IID_IPropertyPage, this}});
 }
 
 ULONG STDMETHODCALLTYPE CameraPage::AddRef() { return InterlockedIncrement(&refs_); }

@@ -54,9 +54,9 @@ std::vector<std::pair<LONG, LONG>> CapturePin::capabilities() const
     return sizes;
 }
 
-kit::VideoHeader CapturePin::header() const
+VideoHeader CapturePin::header() const
 {
-    return options_.caps == CapsMode::VideoInfo2 ? kit::VideoHeader::Info2 : kit::VideoHeader::Info;
+    return options_.caps == CapsMode::VideoInfo2 ? VideoHeader::Info2 : VideoHeader::Info;
 }
 
 REFERENCE_TIME CapturePin::frameTime() const { return options_.fps > 0 ? 10000000 / options_.fps : 0; }
@@ -91,7 +91,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::SetFormat(AM_MEDIA_TYPE *mt)
 {
     RETURN_HR_IF_NULL(E_POINTER, mt);
     Lock lock(filter_.lock());
-    const BITMAPINFOHEADER *bih = kit::bitmap_header(*mt);
+    const BITMAPINFOHEADER *bih = bitmap_header(*mt);
     const LONG width = bih ? bih->biWidth : 0;
     const LONG height = bih ? bih->biHeight : 0;
 
@@ -118,7 +118,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::SetFormat(AM_MEDIA_TYPE *mt)
 HRESULT CapturePin::applyFormat(LONG width, LONG height)
 {
     if (isConnected()) {
-        const BITMAPINFOHEADER *current = kit::bitmap_header(connectionType());
+        const BITMAPINFOHEADER *current = bitmap_header(connectionType());
         if (!current || current->biWidth != width || current->biHeight != height) return reconnect(width, height);
     }
     formatSet_ = true;
@@ -133,7 +133,7 @@ HRESULT CapturePin::reconnect(LONG width, LONG height)
 {
     const ComPtr<IPin> peer = this->peer();
     MediaType next;
-    RETURN_IF_FAILED(kit::make_rgb24_type(width, height, frameTime(), header(), *next.get()));
+    RETURN_IF_FAILED(make_rgb24_type(width, height, frameTime(), header(), *next.get()));
     RETURN_HR_IF(VFW_E_TYPE_NOT_ACCEPTED, peer->QueryAccept(next.get()) != S_OK);
     MediaType previous;
     RETURN_IF_FAILED(copy_media_type(*previous.get(), connectionType()));
@@ -193,7 +193,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE **m
     const LONG height = sizes[static_cast<size_t>(index)].second;
 
     MediaType type;
-    RETURN_IF_FAILED(kit::make_rgb24_type(width, height, frameTime(), header(), *type.get()));
+    RETURN_IF_FAILED(make_rgb24_type(width, height, frameTime(), header(), *type.get()));
     if (index == 0 && options_.caps == CapsMode::Short) type->cbFormat = kShortFormatBytes;
 
     kit::VideoStreamConfigCaps scc = {};
@@ -207,7 +207,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE **m
     scc.MaxOutputSize = {kMaxSide, kMaxSide};
     scc.OutputGranularityX = scc.OutputGranularityY = 1;
     scc.MinFrameInterval = scc.MaxFrameInterval = frameTime();
-    const LONGLONG bits = static_cast<LONGLONG>(kit::rgb24_image_size(width, height)) * 8 * options_.fps;
+    const LONGLONG bits = static_cast<LONGLONG>(rgb24_image_size(width, height)) * 8 * options_.fps;
     scc.MinBitsPerSecond = scc.MaxBitsPerSecond = bits > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<LONG>(bits);
     std::memcpy(caps, &scc, sizeof(scc));
 
@@ -232,7 +232,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::ReadPageData(CameraPageData *data)
     Lock lock(filter_.lock());
     MediaType current;
     RETURN_IF_FAILED(currentType(*current.get()));
-    const BITMAPINFOHEADER *bih = kit::bitmap_header(*current.get());
+    const BITMAPINFOHEADER *bih = bitmap_header(*current.get());
     data->width = bih ? bih->biWidth : 0;
     data->height = bih ? bih->biHeight : 0;
     data->fps = options_.fps;
@@ -250,9 +250,9 @@ HRESULT STDMETHODCALLTYPE CapturePin::NotePageActivated()
 HRESULT CapturePin::checkMediaType(const AM_MEDIA_TYPE &mt)
 {
     if (!IsEqualGUID(mt.majortype, MEDIATYPE_Video) || !IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB24)) return S_FALSE;
-    const GUID &format = header() == kit::VideoHeader::Info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
+    const GUID &format = header() == VideoHeader::Info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
     if (!IsEqualGUID(mt.formattype, format)) return S_FALSE;
-    const BITMAPINFOHEADER *bih = kit::bitmap_header(mt);
+    const BITMAPINFOHEADER *bih = bitmap_header(mt);
     if (!bih || !valid_bitmap(*bih)) return S_FALSE;
     if (formatSet_ && (bih->biWidth != width_ || bih->biHeight != height_)) return S_FALSE;
     return S_OK;
@@ -262,19 +262,19 @@ HRESULT CapturePin::mediaType(ULONG index, AM_MEDIA_TYPE &mt)
 {
     if (formatSet_) {
         if (index > 0) return VFW_S_NO_MORE_ITEMS;
-        return kit::make_rgb24_type(width_, height_, frameTime(), header(), mt);
+        return make_rgb24_type(width_, height_, frameTime(), header(), mt);
     }
     const auto sizes = capabilities();
     if (index >= sizes.size()) return VFW_S_NO_MORE_ITEMS;
-    return kit::make_rgb24_type(sizes[index].first, sizes[index].second, frameTime(), header(), mt);
+    return make_rgb24_type(sizes[index].first, sizes[index].second, frameTime(), header(), mt);
 }
 
 HRESULT CapturePin::bufferNeeds(const AM_MEDIA_TYPE &mt, ALLOCATOR_PROPERTIES &props)
 {
-    const BITMAPINFOHEADER *bih = kit::bitmap_header(mt);
+    const BITMAPINFOHEADER *bih = bitmap_header(mt);
     RETURN_HR_IF_NULL(VFW_E_INVALIDMEDIATYPE, bih);
     props.cBuffers = kBuffers;
-    props.cbBuffer = static_cast<long>(kit::rgb24_image_size(bih->biWidth, bih->biHeight));
+    props.cbBuffer = static_cast<long>(rgb24_image_size(bih->biWidth, bih->biHeight));
     props.cbAlign = 1;
     props.cbPrefix = 0;
     return S_OK;
@@ -285,7 +285,7 @@ HRESULT CapturePin::queryExtra(REFIID iid, void **out)
     // No lock: downstream filters query the pin from the streaming thread (end of stream, seeking
     // pass-through) while Stop holds the filter lock and waits for that thread. The options are
     // fixed once the device is loaded.
-    return kit::answer_query(iid, out, {
+    return answer_query(iid, out, {
         {&IID_IKsPropertySet, static_cast<IKsPropertySet *>(this)},
         {&IID_IAMStreamConfig, static_cast<IAMStreamConfig *>(this)},
         {options_.noPages ? nullptr : &IID_ISpecifyPropertyPages, static_cast<ISpecifyPropertyPages *>(this)},
@@ -297,7 +297,7 @@ HRESULT CapturePin::startStreaming()
 {
     if (!isConnected()) return S_OK;
     RETURN_IF_FAILED(commitAllocator());
-    const BITMAPINFOHEADER *bih = kit::bitmap_header(connectionType());
+    const BITMAPINFOHEADER *bih = bitmap_header(connectionType());
     RETURN_HR_IF_NULL(VFW_E_INVALIDMEDIATYPE, bih);
     StreamSetup setup;
     setup.peer = peer();

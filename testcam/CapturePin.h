@@ -12,7 +12,7 @@
 #include "testcam/DeviceOptions.h"
 #include "testcam/FrameSource.h"
 #include "testcam/kit/OutputPin.h"
-#include "testcam/kit/VideoFormat.h"
+#include "common/VideoFormat.h"
 
 namespace quilo::testcam {
 
@@ -66,7 +66,7 @@ protected:
 
 private:
     std::vector<std::pair<LONG, LONG>> capabilities() const;
-    kit::VideoHeader header() const;
+    VideoHeader header() const;
     REFERENCE_TIME frameTime() const;
     // The connection's type, or the first type offered while unconnected.
     HRESULT currentType(AM_MEDIA_TYPE &mt);

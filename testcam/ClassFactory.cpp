@@ -8,7 +8,7 @@ namespace quilo::testcam {
 
 HRESULT STDMETHODCALLTYPE ClassFactory::QueryInterface(REFIID iid, void **out)
 {
-    return kit::answer_query(iid, out, {{&IID_IUnknown, this}, {&IID_IClassFactory, this}});
+    return answer_query(iid, out, {{&IID_IUnknown, this}, {&IID_IClassFactory, this}});
 }
 
 HRESULT STDMETHODCALLTYPE ClassFactory::CreateInstance(IUnknown *outer, REFIID iid, void **out)

@@ -5,7 +5,7 @@
 
 #include "common/HResult.h"
 #include "testcam/Pattern.h"
-#include "testcam/kit/VideoFormat.h"
+#include "common/VideoFormat.h"
 
 namespace quilo::testcam {
 namespace {
@@ -147,7 +147,7 @@ bool FrameSource::deliverOne()
     }
 
     BYTE *data = nullptr;
-    const LONG bytes = static_cast<LONG>(kit::rgb24_image_size(setup_.width, setup_.height));
+    const LONG bytes = static_cast<LONG>(rgb24_image_size(setup_.width, setup_.height));
     if (FAILED(sample->GetPointer(&data)) || sample->GetSize() < bytes) {
         ended_ = true;
         return true;

@@ -3,13 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "testcam/kit/VideoFormat.h"
+#include "common/VideoFormat.h"
 
 namespace quilo::testcam {
 
 void paint_frame(BYTE *pixels, LONG width, LONG height, LONG sequence, LONG tag)
 {
-    const LONG stride = kit::rgb24_stride(width);
+    const LONG stride = rgb24_stride(width);
     const LONG rows = std::labs(height);
     const bool topDown = height < 0;
     const BYTE red = static_cast<BYTE>(tag & 0xFF);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/ComponentTest.h"
-#include "tools/DeviceList.h"
+#include "common/DeviceList.h"
 #include "support/DialogWatcher.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
@@ -59,8 +59,8 @@ protected:
 // Video input devices the host itself sees, by its own enumeration.
 int count_devices()
 {
-    std::vector<quilo::host::VideoDevice> devices;
-    if (FAILED(quilo::host::list_video_devices(devices))) return -1;
+    std::vector<quilo::VideoDevice> devices;
+    if (FAILED(quilo::list_video_devices(devices))) return -1;
     return static_cast<int>(devices.size());
 }
 

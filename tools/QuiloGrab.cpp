@@ -9,7 +9,7 @@
 
 #include "tools/CameraControlTable.h"
 #include "tools/CommandLine.h"
-#include "tools/DeviceList.h"
+#include "common/DeviceList.h"
 #include "tools/ErrorText.h"
 #include "tools/ImageFiles.h"
 #include "tools/VideoProcHost.h"
@@ -45,8 +45,8 @@ private:
 
 std::string device_label(long position)
 {
-    std::vector<host::VideoDevice> devices;
-    if (FAILED(host::list_video_devices(devices))) return "";
+    std::vector<VideoDevice> devices;
+    if (FAILED(list_video_devices(devices))) return "";
     for (const auto &d : devices)
         if (d.position == position) return d.hasName ? d.name : "(no name)";
     return "";
@@ -54,8 +54,8 @@ std::string device_label(long position)
 
 int run_list()
 {
-    std::vector<host::VideoDevice> devices;
-    const HRESULT hr = host::list_video_devices(devices);
+    std::vector<VideoDevice> devices;
+    const HRESULT hr = list_video_devices(devices);
     if (FAILED(hr)) return fail("listing video input devices", hr);
     if (devices.empty()) std::printf("No video input devices.\n");
     for (const auto &d : devices) std::printf("%ld  %s\n", d.position, d.hasName ? d.name.c_str() : "(no name)");

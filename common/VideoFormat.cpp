@@ -1,19 +1,27 @@
-#include "testcam/kit/VideoFormat.h"
+#include "common/VideoFormat.h"
 
 #include <objbase.h>
 #include <amvideo.h>
 #include <dvdmedia.h>
 #include <uuids.h>
+#include <vfwmsgs.h>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-namespace quilo::kit {
+namespace quilo {
 
-LONG rgb24_stride(LONG width) noexcept { return ((width * 24 + 31) / 32) * 4; }
-
-DWORD rgb24_image_size(LONG width, LONG height) noexcept
+DWORD dib_stride(WORD bitCount, LONG width) noexcept
 {
-    return static_cast<DWORD>(rgb24_stride(width)) * static_cast<DWORD>(std::labs(height));
+    const uint32_t bits = static_cast<uint32_t>(bitCount) * static_cast<uint32_t>(width) + 31u;
+    return (bits >> 5) * 4u;
+}
+
+DWORD dib_image_size(WORD bitCount, LONG width, LONG height) noexcept
+{
+    const uint32_t rows = height < 0 ? 0u - static_cast<uint32_t>(height) : static_cast<uint32_t>(height);
+    return dib_stride(bitCount, width) * rows;
 }
 
 HRESULT make_rgb24_type(LONG width, LONG height, REFERENCE_TIME avgTimePerFrame, VideoHeader header,
@@ -84,4 +92,19 @@ BITMAPINFOHEADER *bitmap_header(AM_MEDIA_TYPE &mt) noexcept
     return const_cast<BITMAPINFOHEADER *>(bitmap_header(static_cast<const AM_MEDIA_TYPE &>(mt)));
 }
 
-} // namespace quilo::kit
+HRESULT read_frame_format(const AM_MEDIA_TYPE &type, FrameFormat &format) noexcept
+{
+    format = FrameFormat();
+    const BITMAPINFOHEADER *bmi = bitmap_header(type);
+    if (!bmi) return VFW_E_INVALIDMEDIATYPE;
+    const LONG channels = bmi->biBitCount >> 3;
+    if (bmi->biWidth <= 0 || bmi->biHeight == 0 || bmi->biHeight == LONG_MIN || channels <= 0)
+        return VFW_E_INVALIDMEDIATYPE;
+    format.width = bmi->biWidth;
+    format.topDown = bmi->biHeight < 0;
+    format.height = format.topDown ? -bmi->biHeight : bmi->biHeight;
+    format.channels = channels;
+    return S_OK;
+}
+
+} // namespace quilo

@@ -1,0 +1,43 @@
+// Uncompressed video media types, described by VIDEOINFOHEADER or VIDEOINFOHEADER2: the one
+// row-stride formula and the one format reader of the component, the test camera, the tools
+// and the tests.
+#pragma once
+
+#include <windows.h>
+#include <strmif.h>
+
+namespace quilo {
+
+enum class VideoHeader { Info, Info2 };
+
+// Bytes between rows of a bitmap: bitCount × width bits rounded up to whole 32-bit words.
+// Computed in 32 bits with wrap-around, as the platform's own DIB macros do.
+DWORD dib_stride(WORD bitCount, LONG width) noexcept;
+// Bytes of a whole bitmap; the sign of the height only gives the row order.
+DWORD dib_image_size(WORD bitCount, LONG width, LONG height) noexcept;
+// The same for RGB24: width × 3 rounded up to a multiple of 4.
+inline LONG rgb24_stride(LONG width) noexcept { return static_cast<LONG>(dib_stride(24, width)); }
+inline DWORD rgb24_image_size(LONG width, LONG height) noexcept { return dib_image_size(24, width, height); }
+// A complete RGB24 video media type (the destination must be empty). A negative height
+// describes a top-down bitmap. avgTimePerFrame 0 means no fixed rate.
+HRESULT make_rgb24_type(LONG width, LONG height, REFERENCE_TIME avgTimePerFrame, VideoHeader header,
+                        AM_MEDIA_TYPE &mt) noexcept;
+// The bitmap header of a video media type, or null when the format block is not a whole
+// VIDEOINFOHEADER or VIDEOINFOHEADER2.
+const BITMAPINFOHEADER *bitmap_header(const AM_MEDIA_TYPE &mt) noexcept;
+BITMAPINFOHEADER *bitmap_header(AM_MEDIA_TYPE &mt) noexcept;
+
+// Frame size and row order of a connected video format.
+struct FrameFormat
+{
+    LONG width = 0;
+    LONG height = 0;      // always positive
+    LONG channels = 0;    // bytes per pixel
+    bool topDown = false; // the format's height was negative: rows arrive top row first
+};
+// Reads a FORMAT_VideoInfo or FORMAT_VideoInfo2 block, never past its end. A block of another
+// kind, a width <= 0, a height of 0 (or one that cannot be negated) or under 8 bits per pixel
+// is VFW_E_INVALIDMEDIATYPE.
+HRESULT read_frame_format(const AM_MEDIA_TYPE &type, FrameFormat &format) noexcept;
+
+} // namespace quilo
