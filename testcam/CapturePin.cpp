@@ -310,9 +310,14 @@ HRESULT CapturePin::startStreaming()
     setup.stall = options_.stall;
     setup.stallAfter = options_.stallAfter;
     setup.tag = options_.tag;
+    setup.startMs = options_.startMs;
+    setup.settle = options_.settle;
     const DeviceState *state = state_;
     setup.report = [state](LONG frames) {
         if (state) state->count(record::kFramesDelivered, frames);
+    };
+    setup.streamStarted = [state] {
+        if (state) state->count(record::kStreamStarts);
     };
     const HRESULT hr = source_.start(std::move(setup));
     if (FAILED(hr)) decommitAllocator();

@@ -13,6 +13,8 @@ namespace {
 constexpr long kMinSide = 16;
 constexpr long kMaxSide = 4096;
 constexpr long kMaxFps = 1000;
+constexpr long kMaxStartMs = 60000;
+constexpr long kMaxSettle = 1000000;
 
 const char *const kProcAmpNames[kProcAmpPropertyCount] = {
     "brightness", "contrast", "hue", "saturation", "sharpness",
@@ -237,6 +239,14 @@ const ArgumentOption kArguments[] = {
     {"--tag", "Tag", false,
      [](const std::string &t, DeviceOptions &o) { return parse_number(t, o.tag) && o.tag >= 0; },
      [](const DeviceOptions &o) { return std::to_string(o.tag); }, &DeviceOptions::tag},
+    {"--start-ms", "StartMs", false,
+     [](const std::string &t, DeviceOptions &o) { return parse_number(t, o.startMs) && o.startMs >= 0 && o.startMs <= kMaxStartMs; },
+     [](const DeviceOptions &o) { return o.startMs > 0 ? std::to_string(o.startMs) : std::string(); },
+     &DeviceOptions::startMs},
+    {"--settle", "SettleFrames", false,
+     [](const std::string &t, DeviceOptions &o) { return parse_number(t, o.settle) && o.settle >= 0 && o.settle <= kMaxSettle; },
+     [](const DeviceOptions &o) { return o.settle > 0 ? std::to_string(o.settle) : std::string(); },
+     &DeviceOptions::settle},
 };
 
 } // namespace

@@ -37,6 +37,10 @@ struct DeviceOptions
     bool stall = false;             // never deliver
     long stallAfter = -1;           // >= 0: deliver that many frames per opened device, then stall
     long tag = 0;
+    // A real camera's stream start: the first frame after each stop-to-run transition comes
+    // startMs later, and the first `settle` frames after it are badly exposed (settling).
+    long startMs = 0;
+    long settle = 0;
     // The device entry stays listed but binding it fails as a driver does whose hardware is gone.
     bool unplugged = false;
 

@@ -274,6 +274,7 @@ DeviceRecord read_device_record(const std::string &name)
         {record::kPauses, &record.pauses},
         {record::kStops, &record.stops},
         {record::kFramesDelivered, &record.framesDelivered},
+        {record::kStreamStarts, &record.streamStarts},
         {record::kPageActivations, &record.pageActivations},
         {record::kCanRouteCalls, &record.canRouteCalls},
     };

@@ -56,6 +56,7 @@ struct DeviceRecord
     std::vector<std::pair<long, long>> routes;          // (output, input)
     long canRouteCalls = 0;
     long framesDelivered = 0, runs = 0, pauses = 0, stops = 0, pageActivations = 0;
+    long streamStarts = 0;                              // stop-to-run transitions that streamed
 };
 DeviceRecord read_device_record(const std::string &name);
 
@@ -82,6 +83,7 @@ constexpr char kRuns[] = "Runs";
 constexpr char kPauses[] = "Pauses";
 constexpr char kStops[] = "Stops";
 constexpr char kFramesDelivered[] = "FramesDelivered";
+constexpr char kStreamStarts[] = "StreamStarts";
 constexpr char kPageActivations[] = "PageActivations";
 constexpr char kCanRouteCalls[] = "CanRouteCalls";
 constexpr char kRoutes[] = "Routes";                    // "out:in ..."

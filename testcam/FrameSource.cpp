@@ -41,6 +41,7 @@ HRESULT FrameSource::start(StreamSetup setup)
     setup_ = std::move(setup);
     mode_ = Mode::Paused;
     ended_ = false;
+    streaming_ = false;
     ResetEvent(wake_.get());
     thread_.reset(CreateThread(nullptr, 0, &FrameSource::threadMain, this, 0, nullptr));
     if (!thread_) {
@@ -61,12 +62,20 @@ void FrameSource::setMode(Mode mode)
 
 void FrameSource::run(REFERENCE_TIME streamStart)
 {
+    bool newStream = false;
     {
         Lock lock(lock_);
         start_ = streamStart;
         runTime_ = now_units();
         firstAfterRun_ = true;
+        if (!streaming_) {
+            // Pause and Run again continue a stream; only a start after Stop begins one.
+            streaming_ = newStream = true;
+            firstDue_ = setup_.startMs > 0 ? runTime_ + static_cast<LONGLONG>(setup_.startMs) * 10000 : 0;
+            settleLeft_ = setup_.settle;
+        }
     }
+    if (newStream && setup_.streamStarted) setup_.streamStarted();
     setMode(Mode::Running);
 }
 
@@ -105,7 +114,16 @@ void FrameSource::stream()
             WaitForSingleObject(wake_.get(), INFINITE);
             continue;
         }
-        if (setup_.fps > 0 && !waitForTick()) continue;
+        LONGLONG firstDue;
+        {
+            Lock lock(lock_);
+            firstDue = firstDue_;
+        }
+        if (firstDue > 0) {
+            if (!waitUntil(firstDue)) continue;
+        } else if (setup_.fps > 0 && !waitForTick()) {
+            continue;
+        }
         if (!deliverOne()) {
             // No buffer: the allocator is being decommitted; wait for the mode to change.
             WaitForSingleObject(wake_.get(), 10);
@@ -117,9 +135,14 @@ void FrameSource::stream()
 bool FrameSource::waitForTick()
 {
     const LONGLONG fps = setup_.fps;
+    const LONGLONG tick = (now_units() * fps / kUnitsPerSecond + 1);
+    return waitUntil((tick * kUnitsPerSecond + fps - 1) / fps);
+}
+
+// Waits until the free-running clock reaches `due`; false when a mode change came first.
+bool FrameSource::waitUntil(LONGLONG due)
+{
     LONGLONG now = now_units();
-    const LONGLONG tick = (now * fps / kUnitsPerSecond + 1);
-    const LONGLONG due = (tick * kUnitsPerSecond + fps - 1) / fps;
     while (now < due) {
         const DWORD ms = static_cast<DWORD>((due - now + 9999) / 10000);
         if (WaitForSingleObject(wake_.get(), ms) == WAIT_OBJECT_0) {
@@ -136,7 +159,7 @@ bool FrameSource::deliverOne()
     ComPtr<IMediaSample> sample;
     if (FAILED(setup_.allocator->GetBuffer(sample.put(), nullptr, nullptr, 0))) return false;
     REFERENCE_TIME streamStart, runTime;
-    bool discontinuity;
+    bool discontinuity, settling;
     {
         Lock lock(lock_);
         if (mode_ != Mode::Running) return true;
@@ -144,6 +167,9 @@ bool FrameSource::deliverOne()
         runTime = runTime_;
         discontinuity = firstAfterRun_;
         firstAfterRun_ = false;
+        firstDue_ = 0;
+        settling = settleLeft_ > 0;
+        if (settling) --settleLeft_;
     }
 
     BYTE *data = nullptr;
@@ -153,7 +179,8 @@ bool FrameSource::deliverOne()
         return true;
     }
     const LONG sequence = delivered() + 1;
-    paint_frame(data, setup_.width, setup_.height, sequence, setup_.tag);
+    const BYTE red = static_cast<BYTE>(setup_.tag & 0xFF);
+    paint_frame(data, setup_.width, setup_.height, sequence, settling ? static_cast<BYTE>(255 - red) : red);
     sample->SetActualDataLength(bytes);
 
     // Stream time at capture: the graph clock when there is one, our own since Run when not.

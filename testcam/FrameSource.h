@@ -1,6 +1,8 @@
 // The camera's streaming thread. Frames come from a free-running clock at the device's rate,
 // like a sensor that keeps running whether or not anybody watches: after Run, the first frame
-// goes out at the next tick. A rate of 0 delivers as fast as downstream takes samples.
+// goes out at the next tick. A rate of 0 delivers as fast as downstream takes samples. Like a
+// real camera, a stream start (the first Run after a Stop) may take startMs before its first
+// frame and hand out `settle` badly exposed frames first.
 #pragma once
 
 #include <windows.h>
@@ -24,8 +26,12 @@ struct StreamSetup
     bool stall = false;                 // never deliver
     LONG stallAfter = -1;               // >= 0: stop delivering once this many frames went out
     LONG tag = 0;
+    LONG startMs = 0;                   // delay of the first frame after a stream start
+    LONG settle = 0;                    // settling frames after a stream start
     // Told how many frames went out since it was last told, when the stream ends or stops.
     std::function<void(LONG frames)> report;
+    // Told when the first Run after a start begins a stream.
+    std::function<void()> streamStarted;
 };
 
 class FrameSource
@@ -53,15 +59,20 @@ private:
     static DWORD WINAPI threadMain(void *self);
     void stream();
     bool waitForTick();
+    bool waitUntil(LONGLONG due);
     bool deliverOne();
     void reportFrames();
     void setMode(Mode mode);
 
-    CriticalSection lock_;              // guards mode_, start_, runTime_ and firstAfterRun_
+    CriticalSection lock_;              // guards mode_, start_, runTime_, firstAfterRun_, firstDue_
+                                        // and settleLeft_
     Mode mode_ = Mode::Paused;
     REFERENCE_TIME start_ = 0;
     LONGLONG runTime_ = 0;              // free-running clock at Run, for clockless time stamps
     bool firstAfterRun_ = true;
+    bool streaming_ = false;            // a Run since start(): later Runs continue the stream
+    LONGLONG firstDue_ = 0;             // free-running time of the stream's first frame; 0: due
+    LONG settleLeft_ = 0;
     UniqueHandle wake_;                 // set on every mode change
     UniqueHandle thread_;
     StreamSetup setup_;

@@ -7,12 +7,11 @@
 
 namespace quilo::testcam {
 
-void paint_frame(BYTE *pixels, LONG width, LONG height, LONG sequence, LONG tag)
+void paint_frame(BYTE *pixels, LONG width, LONG height, LONG sequence, BYTE red)
 {
     const LONG stride = rgb24_stride(width);
     const LONG rows = std::labs(height);
     const bool topDown = height < 0;
-    const BYTE red = static_cast<BYTE>(tag & 0xFF);
     for (LONG r = 0; r < rows; ++r) {
         const LONG y = topDown ? r : rows - 1 - r;
         BYTE *row = pixels + static_cast<size_t>(r) * static_cast<size_t>(stride);

@@ -54,6 +54,10 @@ const char kUsageText[] =
     "  --no-name             the device has no FriendlyName\n"
     "  --stall               the device never delivers a frame\n"
     "  --stall-after N       each opened device delivers N frames, then none\n"
+    "  --start-ms N          after each stream start (stopped to running) the first frame\n"
+    "                        comes N ms later, as a real camera's does\n"
+    "  --settle N            the first N frames after each stream start are settling frames:\n"
+    "                        red = 255 - (tag mod 256) instead of tag mod 256\n"
     "  --tag N               red value of every pixel (N mod 256)\n"
     "  --unplugged           listed, but binding it fails with 0x8007048F (device not\n"
     "                        connected), as a camera unplugged while a host opens it\n"
@@ -179,8 +183,9 @@ std::string bag_text(IPropertyBag *bag, const wchar_t *name)
 
 void print_record(const tc::DeviceRecord &record)
 {
-    std::printf("    runs %ld, pauses %ld, stops %ld, frames delivered %ld, property page shown %ld\n", record.runs,
-                record.pauses, record.stops, record.framesDelivered, record.pageActivations);
+    std::printf("    runs %ld, pauses %ld, stops %ld, stream starts %ld, frames delivered %ld, property page shown %ld\n",
+                record.runs, record.pauses, record.stops, record.streamStarts, record.framesDelivered,
+                record.pageActivations);
     if (!record.formatSets.empty()) {
         std::printf("    SetFormat:");
         for (const auto &entry : record.formatSets)
