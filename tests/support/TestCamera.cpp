@@ -1,5 +1,7 @@
 #include "support/TestCamera.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
 #include "support/TestPaths.h"
@@ -49,17 +51,28 @@ DeviceRecord read_device_record(const std::string &name)
     record.runs = stored.runs;
     record.pauses = stored.pauses;
     record.stops = stored.stops;
+    record.streamStarts = stored.streamStarts;
     record.pageActivations = stored.pageActivations;
     return record;
 }
 
 LONG live_testcam_objects()
 {
+    // The module COM loads for the registered camera is this file; when nothing bound a device
+    // yet it is loaded here (and stays, as COM would keep it), so the count always has a source.
     HMODULE module = GetModuleHandleA("QuiloTestCamera.ax");
-    if (!module) return 0;
+    if (!module) module = LoadLibraryA(QUILO_TESTCAM_PATH);
+    if (!module) {
+        ADD_FAILURE() << "the test camera module " QUILO_TESTCAM_PATH " cannot be loaded: " << GetLastError();
+        return -1;
+    }
     using Count = LONG(WINAPI *)();
     auto count = reinterpret_cast<Count>(reinterpret_cast<void *>(GetProcAddress(module, "QuiloTestCameraLiveObjects")));
-    return count ? count() : 0;
+    if (!count) {
+        ADD_FAILURE() << "the test camera module has no QuiloTestCameraLiveObjects export";
+        return -1;
+    }
+    return count();
 }
 
 long frame_number(const unsigned char *pixels, int width, int height, long stride, bool topRowFirst, int tag,

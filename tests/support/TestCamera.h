@@ -47,11 +47,13 @@ struct DeviceRecord
     std::vector<std::pair<long, long>> routes;  // (output, input) of each Route call
     long canRouteCalls = 0;
     long framesDelivered = 0, runs = 0, pauses = 0, stops = 0, pageActivations = 0;
+    long streamStarts = 0; // Runs that began a stream after a Stop
 };
 DeviceRecord read_device_record(const std::string &name);
 
-// Filter, pin, enumerator and property page objects of the camera alive in this process;
-// 0 when the .ax is not loaded.
+// Filter, pin, enumerator and property page objects of the camera alive in this process. The
+// module is loaded from its build path when it is not loaded yet; a module that cannot be loaded
+// or lacks the count's export fails the test and answers -1, never a vacuous 0.
 LONG live_testcam_objects();
 
 // Checks every pixel of a frame, padding included, against the camera's picture; returns the

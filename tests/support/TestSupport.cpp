@@ -56,15 +56,27 @@ DWORD run_program(const std::string &commandLine, std::string *output, DWORD tim
     UniqueHandle process(pi.hProcess), thread(pi.hThread);
     writer.reset();
 
+    // Output is read as it comes, without ever blocking on the pipe: the time limit holds
+    // even for a child that hangs with its output pipe open.
     std::string text;
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(reader.get(), buf, sizeof(buf), &got, nullptr) && got > 0)
-        text.append(buf, got);
-    if (WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 259);
-        return static_cast<DWORD>(-2);
+    auto drain = [&] {
+        char buf[4096];
+        DWORD available = 0, got = 0;
+        while (PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+               ReadFile(reader.get(), buf, available < sizeof(buf) ? available : sizeof(buf), &got, nullptr) && got > 0)
+            text.append(buf, got);
+    };
+    const DWORD start = GetTickCount();
+    for (;;) {
+        drain();
+        if (WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0) break;
+        if (GetTickCount() - start >= timeoutMs) {
+            TerminateProcess(process.get(), 259);
+            WaitForSingleObject(process.get(), 5000);
+            return static_cast<DWORD>(-2);
+        }
     }
+    drain();
     DWORD code = 0;
     GetExitCodeProcess(process.get(), &code);
     if (output) *output = text;

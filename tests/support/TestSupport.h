@@ -28,7 +28,9 @@ private:
     HRESULT hr_;
 };
 
-// Runs a program and returns its exit code; its standard output lands in *output if given.
+// Runs a program and returns its exit code; its standard output and error land in *output if
+// given. A program that has not ended after `timeoutMs` is terminated: (DWORD)-2. A program
+// that cannot be started: (DWORD)-1.
 DWORD run_program(const std::string &commandLine, std::string *output = nullptr, DWORD timeoutMs = 60000);
 
 } // namespace quilo::test

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "common/DirectShowIds.h"
+#include "common/HResult.h"
 #include "common/Variant.h"
 
 namespace quilo::test {
@@ -33,20 +34,28 @@ std::string bag_text(IPropertyBag *bag, const wchar_t *name)
     return narrow(V_BSTR(value.get()), CP_ACP);
 }
 
+// Visits the category's devices in order; an empty category visits none. A failing enumeration
+// is returned, never taken for an empty list.
 template <typename Visit>
-void for_each_device(Visit visit)
+HRESULT for_each_device(Visit visit)
 {
     ComPtr<ICreateDevEnum> devices;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                devices.put_void())))
-        return;
+    RETURN_IF_FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                      devices.put_void()));
     ComPtr<IEnumMoniker> monikers;
-    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0) != S_OK) return;
+    const HRESULT created = devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0);
+    RETURN_IF_FAILED(created);
+    if (created == S_FALSE) return S_OK;
+    RETURN_HR_IF(E_POINTER, !monikers);
     ComPtr<IMoniker> moniker;
-    for (int position = 0; monikers->Next(1, moniker.put(), nullptr) == S_OK; ++position) {
+    for (int position = 0;; ++position) {
+        const HRESULT next = monikers->Next(1, moniker.put(), nullptr);
+        RETURN_IF_FAILED(next);
+        if (next != S_OK) return S_OK;
         ComPtr<IPropertyBag> bag;
-        moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void());
-        if (!visit(position, moniker.get(), bag.get())) return;
+        ignore_result(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void()),
+                      "a device without a property bag is visited without one");
+        if (!visit(position, moniker.get(), bag.get())) return S_OK;
     }
 }
 
@@ -55,23 +64,28 @@ void for_each_device(Visit visit)
 HRESULT bind_device(const std::string &name, ComPtr<IBaseFilter> &filter, int *position)
 {
     HRESULT hr = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-    for_each_device([&](int at, IMoniker *moniker, IPropertyBag *bag) {
+    RETURN_IF_FAILED(for_each_device([&](int at, IMoniker *moniker, IPropertyBag *bag) {
         if (!bag || bag_text(bag, L"DeviceName") != name) return true;
         if (position) *position = at;
         hr = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.put_void());
         return false;
-    });
+    }));
     return hr;
 }
 
 std::vector<std::string> listed_devices()
 {
     std::vector<std::string> names;
-    for_each_device([&](int, IMoniker *, IPropertyBag *bag) {
+    const HRESULT hr = for_each_device([&](int, IMoniker *, IPropertyBag *bag) {
         const std::string name = bag ? bag_text(bag, L"FriendlyName") : std::string();
         names.push_back(name.empty() ? "(no name)" : name);
         return true;
     });
+    if (FAILED(hr)) {
+        // Never an empty list that an emptiness check would take for "no devices".
+        ADD_FAILURE() << "the video input devices cannot be listed: 0x" << std::hex << hr;
+        return {"(device enumeration failed)"};
+    }
     return names;
 }
 
