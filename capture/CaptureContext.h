@@ -1,24 +1,28 @@
-// The per-object capture context: the DirectShow graph from one capture device through an
-// RGB24 sample grabber into a null renderer, with the flags, frame buffer and image header
-// that frame delivery uses.
+// The per-object capture context: the one owner of a capture session. It holds the device
+// graph (from createCapture to destroyCapture), the device's controls (from a successful
+// createCapture to the next one or the object's end), the frame handed to the host and the
+// host's flags, and releases each in one place.
 #pragma once
 
 #include <windows.h>
 #include <dshow.h>
-#include <qedit.h>
 
+#include "QuiloVideo.h"
+#include "capture/DeviceControls.h"
+#include "capture/DeviceGraph.h"
 #include "capture/Platform.h"
-#include "common/ComPtr.h"
-#include "frame/FrameBuffer.h"
-#include "frame/ImageHeader.h"
+#include "frame/FrameDelivery.h"
 
 namespace quilo::capture {
+
+// How long Grab waits for the device's frame: long enough for a slow camera's first frame.
+constexpr DWORD kGrabTimeoutMs = 8000;
 
 class CaptureContext
 {
 public:
     explicit CaptureContext(Platform &platform = system_platform()) noexcept;
-    // A context still set up is torn down; every interface it keeps is released.
+    // A camera is never left open after its object is gone.
     ~CaptureContext();
     CaptureContext(const CaptureContext &) = delete;
     CaptureContext &operator=(const CaptureContext &) = delete;
@@ -27,50 +31,31 @@ public:
                           LONG width, LONG height);
     HRESULT startCapture();
     HRESULT destroyCapture();
+    // S_OK with a frame that arrived after the call began; VFW_E_WRONG_STATE without an open
+    // device; VFW_E_TIMEOUT after kGrabTimeoutMs without one; the graph's error; a failed
+    // flip. On failure the record is untouched and the frame handed out before stays valid.
+    HRESULT grab(QuiloImageStruct *record);
 
-    Platform &platform;
-
-    ComPtr<IBaseFilter> grabberFilter;
-    ComPtr<IBaseFilter> nullRenderer;
-    ComPtr<ICaptureGraphBuilder2> captureBuilder;
-    ComPtr<IGraphBuilder> graph;
-    ComPtr<IAMVideoProcAmp> procAmp;
-    ComPtr<IMediaControl> mediaControl;
-    ComPtr<ISampleGrabber> sampleGrabber;
-    ComPtr<IPin> captureOutPin;
-    ComPtr<IPin> grabberInPin;
-    ComPtr<IPin> grabberOutPin;
-    ComPtr<IPin> rendererInPin;
-    ComPtr<IMediaEvent> mediaEvent;
-    ComPtr<IAMStreamConfig> streamConfig;
-    ComPtr<IAMAnalogVideoDecoder> videoDecoder;
-    ComPtr<IBaseFilter> captureFilter;
-    ComPtr<IAMCrossbar> crossbar;
-    LONG deviceIndex = -1;
-    LONG depth = 0;
-    LONG channels = 0;
-    bool isSetUp = false;
-    bool flipImage = false;
-    frame::FrameBuffer frameBuffer;
-    frame::ImageHeader imageHeader;
-    LONG width = 0;
-    LONG height = 0;
-    bool isStarted = false;
-    // Samples arrive top row first (a negative height in the connected format).
-    bool topDown = false;
-    // This context's own successful CoInitialize, balanced exactly once.
-    bool comInitialized = false;
-    // Grab ran the graph and nothing has stopped it since.
-    bool graphRunning = false;
-
-    void stopGraph();
+    bool isSetUp() const noexcept { return graph_.connected(); }
+    // The controls held (null when none are): they outlive destroyCapture.
+    IAMVideoProcAmp *procAmp() const noexcept { return controls_.procAmp(); }
+    IAMAnalogVideoDecoder *videoDecoder() const noexcept { return controls_.videoDecoder(); }
 
 private:
-    HRESULT createGraphObjects();
-    HRESULT buildGraph(bool setFrameSize, LONG frameWidth, LONG frameHeight);
-    // Releases every interface the context holds, kept ones included; stops a running graph.
-    void releaseInterfaces();
+    HRESULT build(LONG deviceID, bool setFrameSize, LONG width, LONG height);
+    // Graph, frame and controls, in that order, then this context's own COM initialisation;
+    // the host's started flag carries over.
+    void releaseAll();
     void balanceCom();
+
+    Platform &platform_;
+    DeviceGraph graph_;
+    DeviceControls controls_;
+    frame::FrameDelivery frame_;
+    bool flipImage_ = false;
+    bool isStarted_ = false;
+    // This context's own successful CoInitialize, balanced exactly once.
+    bool comInitialized_ = false;
 };
 
 } // namespace quilo::capture

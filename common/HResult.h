@@ -18,6 +18,10 @@
 
 namespace quilo {
 
+// A result deliberately not acted on. `why` says what covers for it, so that every ignored
+// result in the code is found by this one name and carries its reason.
+inline void ignore_result(HRESULT, const char *why) noexcept { static_cast<void>(why); }
+
 // Win32 error code to HRESULT without the macro's double evaluation.
 inline HRESULT hresult_from_win32(unsigned long err) noexcept
 {

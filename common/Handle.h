@@ -19,6 +19,8 @@ public:
 
     HANDLE get() const noexcept { return h_; }
     explicit operator bool() const noexcept { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+    // Gives up ownership without closing.
+    HANDLE release() noexcept { return std::exchange(h_, nullptr); }
     void reset(HANDLE h = nullptr) noexcept
     {
         HANDLE old = std::exchange(h_, h);

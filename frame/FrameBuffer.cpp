@@ -7,10 +7,13 @@ namespace quilo::frame {
 bool FrameBuffer::resize(long bytes) noexcept
 {
     if (bytes == size_) return true;
-    release();
-    if (bytes <= 0) return true;
-    data_.reset(new (std::nothrow) unsigned char[static_cast<size_t>(bytes)]);
-    if (!data_) return false;
+    if (bytes <= 0) {
+        release();
+        return true;
+    }
+    std::unique_ptr<unsigned char[]> fresh(new (std::nothrow) unsigned char[static_cast<size_t>(bytes)]);
+    if (!fresh) return false;
+    data_ = std::move(fresh);
     size_ = bytes;
     return true;
 }

@@ -1,4 +1,4 @@
-// The context's copy of the newest sample: one array, reused while the sample size holds.
+// The frame handed to the host: one array, reused while the image size holds.
 #pragma once
 
 #include <cstddef>
@@ -10,14 +10,13 @@ class FrameBuffer
 {
 public:
     unsigned char *data() const noexcept { return data_.get(); }
-    // Bytes of the sample held; 0 exactly when there is no buffer.
+    // Bytes held; 0 exactly when there is no buffer.
     long size() const noexcept { return size_; }
 
-    // Makes room for a sample of `bytes`; the old buffer is kept when the size is unchanged and
-    // freed first otherwise. Returns false (and holds no buffer) when memory runs out.
+    // Makes room for `bytes`: the buffer is kept when the size is unchanged, and otherwise the
+    // new one is allocated before the old one goes. False when memory runs out; the old buffer
+    // (and any pointer to it handed out) then stays as it was.
     bool resize(long bytes) noexcept;
-    // The copy call wrote fewer bytes than the buffer holds.
-    void set_size(long bytes) noexcept { size_ = bytes; }
     void release() noexcept;
 
 private:

@@ -33,15 +33,17 @@ long ImageHeader::image_size() const noexcept
     return header_ ? header_->imageSize : 0;
 }
 
-void ImageHeader::flip_rows(unsigned char *pixels) noexcept
+HRESULT ImageHeader::flip_rows(unsigned char *pixels) noexcept
 {
-    if (!header_ || !pixels) return;
-    // The buffer moves whenever the sample size changes, so the pointer is set before each flip.
+    if (!header_ || !pixels) return E_POINTER;
+    // The buffer moves whenever the image size changes, so the pointer is set before each flip.
     header_->imageData = reinterpret_cast<char *>(pixels);
     try {
         cvFlip(header_, nullptr, 0);
     } catch (...) {
+        return E_FAIL;
     }
+    return S_OK;
 }
 
 } // namespace quilo::frame

@@ -2,6 +2,8 @@
 // pixel memory.
 #pragma once
 
+#include <windows.h>
+
 struct _IplImage;
 
 namespace quilo::frame {
@@ -21,8 +23,8 @@ public:
     // Bytes of the whole image the header describes (row stride x height).
     long image_size() const noexcept;
     // Reverses the row order of `pixels` in place (cvFlip with flip code 0); `pixels` must hold
-    // image_size() bytes.
-    void flip_rows(unsigned char *pixels) noexcept;
+    // image_size() bytes. E_POINTER without a header or pixels, E_FAIL when OpenCV refuses.
+    HRESULT flip_rows(unsigned char *pixels) noexcept;
 
 private:
     _IplImage *header_ = nullptr;

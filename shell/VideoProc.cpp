@@ -2,7 +2,6 @@
 
 #include "capture/CameraControls.h"
 #include "capture/VideoStandard.h"
-#include "frame/Grab.h"
 #include "shell/AggregatedVideoProc.h"
 #include "shell/ClassInfoCache.h"
 #include "shell/InterfaceTable.h"
@@ -68,116 +67,116 @@ HRESULT STDMETHODCALLTYPE VideoProc::createCapture(LONG deviceID, VARIANT_BOOL b
     return context_.createCapture(deviceID, bFlipImageHorizontally, bSetCameraParam, width, height);
 }
 
-HRESULT STDMETHODCALLTYPE VideoProc::Grab(QuiloImageStruct *imageStruct) { return frame::grab(context_, imageStruct); }
+HRESULT STDMETHODCALLTYPE VideoProc::Grab(QuiloImageStruct *imageStruct) { return context_.grab(imageStruct); }
 HRESULT STDMETHODCALLTYPE VideoProc::destroyCapture() { return context_.destroyCapture(); }
 HRESULT STDMETHODCALLTYPE VideoProc::startCapture() { return context_.startCapture(); }
 
 HRESULT STDMETHODCALLTYPE VideoProc::GetCameraBrightnessParam(LONG *v)
 {
-    return capture::get_property(context_.procAmp.get(), CameraProperty::Brightness, v);
+    return capture::get_property(context_.procAmp(), CameraProperty::Brightness, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::GetCameraContrastParam(LONG *v)
 {
-    return capture::get_property(context_.procAmp.get(), CameraProperty::Contrast, v);
+    return capture::get_property(context_.procAmp(), CameraProperty::Contrast, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::GetCameraHueParam(LONG *v)
 {
-    return capture::get_property(context_.procAmp.get(), CameraProperty::Hue, v);
+    return capture::get_property(context_.procAmp(), CameraProperty::Hue, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::GetCameraSaturationParam(LONG *v)
 {
-    return capture::get_property(context_.procAmp.get(), CameraProperty::Saturation, v);
+    return capture::get_property(context_.procAmp(), CameraProperty::Saturation, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::GetCameraSharpnessParam(LONG *v)
 {
-    return capture::get_property(context_.procAmp.get(), CameraProperty::Sharpness, v);
+    return capture::get_property(context_.procAmp(), CameraProperty::Sharpness, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::GetCameraWhiteBlanceParam(LONG *v)
 {
-    return capture::get_property(context_.procAmp.get(), CameraProperty::WhiteBalance, v);
+    return capture::get_property(context_.procAmp(), CameraProperty::WhiteBalance, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::GetCameraBacklightCompensationParam(LONG *v)
 {
-    return capture::get_property(context_.procAmp.get(), CameraProperty::BacklightCompensation, v);
+    return capture::get_property(context_.procAmp(), CameraProperty::BacklightCompensation, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::GetCameraGammaParam(LONG *v)
 {
-    return capture::get_property(context_.procAmp.get(), CameraProperty::Gamma, v);
+    return capture::get_property(context_.procAmp(), CameraProperty::Gamma, v);
 }
 
 HRESULT STDMETHODCALLTYPE VideoProc::GetVideoStandParam(unsigned char *name)
 {
-    return capture::get_video_standard(context_.videoDecoder.get(), name);
+    return capture::get_video_standard(context_.videoDecoder(), name);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::SetVideoStandParam(unsigned char *name)
 {
-    return capture::set_video_standard(context_.videoDecoder.get(), name);
+    return capture::set_video_standard(context_.videoDecoder(), name);
 }
 
 HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportBrightness(VARIANT_BOOL *b)
 {
-    return capture::query_support(context_.procAmp.get(), CameraProperty::Brightness, b);
+    return capture::query_support(context_.procAmp(), CameraProperty::Brightness, b);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportContrast(VARIANT_BOOL *b)
 {
-    return capture::query_support(context_.procAmp.get(), CameraProperty::Contrast, b);
+    return capture::query_support(context_.procAmp(), CameraProperty::Contrast, b);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::IsCaneraSupportHue(VARIANT_BOOL *b)
 {
-    return capture::query_support(context_.procAmp.get(), CameraProperty::Hue, b);
+    return capture::query_support(context_.procAmp(), CameraProperty::Hue, b);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportSaturation(VARIANT_BOOL *b)
 {
-    return capture::query_support(context_.procAmp.get(), CameraProperty::Saturation, b);
+    return capture::query_support(context_.procAmp(), CameraProperty::Saturation, b);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportSharpness(VARIANT_BOOL *b)
 {
-    return capture::query_support(context_.procAmp.get(), CameraProperty::Sharpness, b);
+    return capture::query_support(context_.procAmp(), CameraProperty::Sharpness, b);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportGamma(VARIANT_BOOL *b)
 {
-    return capture::query_support(context_.procAmp.get(), CameraProperty::Gamma, b);
+    return capture::query_support(context_.procAmp(), CameraProperty::Gamma, b);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportWhiteBalance(VARIANT_BOOL *b)
 {
-    return capture::query_support(context_.procAmp.get(), CameraProperty::WhiteBalance, b);
+    return capture::query_support(context_.procAmp(), CameraProperty::WhiteBalance, b);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportBacklightCompensation(VARIANT_BOOL *b)
 {
-    return capture::query_support(context_.procAmp.get(), CameraProperty::BacklightCompensation, b);
+    return capture::query_support(context_.procAmp(), CameraProperty::BacklightCompensation, b);
 }
 
 HRESULT STDMETHODCALLTYPE VideoProc::SetCameraBrightnessParam(LONG v)
 {
-    return capture::set_property(context_.procAmp.get(), CameraProperty::Brightness, v);
+    return capture::set_property(context_.procAmp(), CameraProperty::Brightness, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::SetCameraContrastParam(LONG v)
 {
-    return capture::set_property(context_.procAmp.get(), CameraProperty::Contrast, v);
+    return capture::set_property(context_.procAmp(), CameraProperty::Contrast, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::SetCameraHueParam(LONG v)
 {
-    return capture::set_property(context_.procAmp.get(), CameraProperty::Hue, v);
+    return capture::set_property(context_.procAmp(), CameraProperty::Hue, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::SetCameraSaturationParam(LONG v)
 {
-    return capture::set_property(context_.procAmp.get(), CameraProperty::Saturation, v);
+    return capture::set_property(context_.procAmp(), CameraProperty::Saturation, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::SetCameraSharpnessParam(LONG v)
 {
-    return capture::set_property(context_.procAmp.get(), CameraProperty::Sharpness, v);
+    return capture::set_property(context_.procAmp(), CameraProperty::Sharpness, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::SetCameraGammaParam(LONG v)
 {
-    return capture::set_property(context_.procAmp.get(), CameraProperty::Gamma, v);
+    return capture::set_property(context_.procAmp(), CameraProperty::Gamma, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::SetCameraWhiteBalance(LONG v)
 {
-    return capture::set_property(context_.procAmp.get(), CameraProperty::WhiteBalance, v);
+    return capture::set_property(context_.procAmp(), CameraProperty::WhiteBalance, v);
 }
 HRESULT STDMETHODCALLTYPE VideoProc::SetCameraBlacklightCompansationParam(LONG v)
 {
-    return capture::set_property(context_.procAmp.get(), CameraProperty::BacklightCompensation, v);
+    return capture::set_property(context_.procAmp(), CameraProperty::BacklightCompensation, v);
 }
 
 } // namespace quilo::shell

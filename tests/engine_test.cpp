@@ -6,7 +6,6 @@
 
 #include "capture/CaptureContext.h"
 #include "common/DirectShowIds.h"
-#include "frame/Grab.h"
 #include "support/PlatformDouble.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
@@ -29,18 +28,17 @@ protected:
     void SetUp() override { ASSERT_TRUE(clear_devices()); }
     void TearDown() override { clear_devices(); }
 
-    // Nothing of a failed open is left in the context, and COM is balanced.
+    // Nothing of a failed open is left in the context, as its methods answer, no object of the
+    // device is alive, and COM is balanced.
     void expect_clean(capture::CaptureContext &c, const PlatformDouble &used)
     {
-        EXPECT_FALSE(c.isSetUp);
-        EXPECT_FALSE(c.captureBuilder || c.graph || c.mediaControl || c.mediaEvent || c.captureFilter ||
-                     c.grabberFilter || c.sampleGrabber || c.nullRenderer || c.captureOutPin || c.grabberInPin ||
-                     c.grabberOutPin || c.rendererInPin || c.procAmp || c.streamConfig || c.videoDecoder ||
-                     c.crossbar);
+        EXPECT_FALSE(c.isSetUp());
+        EXPECT_EQ(nullptr, c.procAmp()) << "no controls are held";
+        EXPECT_EQ(nullptr, c.videoDecoder());
         EXPECT_EQ(used.comInits, used.comUninits);
         EXPECT_EQ(0, live_testcam_objects());
         QuiloImageStruct rec = {1, 2, 3, 4, nullptr};
-        EXPECT_EQ(VFW_E_WRONG_STATE, frame::grab(c, &rec));
+        EXPECT_EQ(VFW_E_WRONG_STATE, c.grab(&rec));
         EXPECT_EQ(1, rec.width) << "the record is untouched";
         EXPECT_EQ(S_OK, c.destroyCapture());
     }
@@ -66,7 +64,7 @@ TEST_F(EngineTest, GraphObjectsThatCannotBeCreated)
 TEST_F(EngineTest, AddFilterFailures)
 {
     ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48"));
-    for (const wchar_t *name : {L"Capture Filter", L"NullRenderer"}) {
+    for (const wchar_t *name : {L"Capture Filter", L"Grabber", L"NullRenderer"}) {
         PlatformDouble failing;
         failing.failAddFilter(name, kInjected);
         capture::CaptureContext context(failing);
@@ -92,7 +90,7 @@ TEST_F(EngineTest, DestroyingASetUpContextClosesTheDevice)
         ASSERT_EQ(S_OK, context.createCapture(0, 1, 1, 64, 48));
         ASSERT_EQ(S_OK, context.startCapture());
         QuiloImageStruct rec = {};
-        ASSERT_EQ(S_OK, frame::grab(context, &rec));
+        ASSERT_EQ(S_OK, context.grab(&rec));
         EXPECT_GT(live_testcam_objects(), 0);
         EXPECT_EQ(1, platform.comInits - platform.comUninits);
     }

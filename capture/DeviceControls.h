@@ -1,0 +1,45 @@
+// What a capture session keeps of its device beyond the graph: the capture graph builder, the
+// video processing amplifier, the stream configuration, and for analog hardware the crossbar
+// and the video decoder. They stay after destroyCapture, so the controls still answer, until
+// the next createCapture or the object's end.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+
+#include "capture/Platform.h"
+#include "common/ComPtr.h"
+
+namespace quilo::capture {
+
+class DeviceControls
+{
+public:
+    DeviceControls() = default;
+    ~DeviceControls() { release(); }
+    DeviceControls(const DeviceControls &) = delete;
+    DeviceControls &operator=(const DeviceControls &) = delete;
+
+    // The capture graph builder, which searches `graph` for the device's analog crossbar.
+    HRESULT createBuilder(Platform &platform);
+    void searchGraph(IGraphBuilder *graph);
+    // The crossbar (routed composite to decoder) and decoder of analog hardware, if the device
+    // has them, then its video processing amplifier, which every device must have.
+    HRESULT find(IBaseFilter *captureFilter);
+    // The host's frame size on the capture pin (its stream configuration is kept).
+    HRESULT applyFrameSize(Platform &platform, IPin *capturePin, LONG width, LONG height);
+
+    IAMVideoProcAmp *procAmp() const noexcept { return procAmp_.get(); }
+    IAMAnalogVideoDecoder *videoDecoder() const noexcept { return decoder_.get(); }
+
+    void release();
+
+private:
+    ComPtr<ICaptureGraphBuilder2> builder_;
+    ComPtr<IAMCrossbar> crossbar_;
+    ComPtr<IAMAnalogVideoDecoder> decoder_;
+    ComPtr<IAMVideoProcAmp> procAmp_;
+    ComPtr<IAMStreamConfig> streamConfig_;
+};
+
+} // namespace quilo::capture

@@ -1,0 +1,197 @@
+#include "capture/DeviceGraph.h"
+
+#include <evcode.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include "capture/PinSearch.h"
+#include "common/DeviceList.h"
+#include "common/DirectShowIds.h"
+#include "common/HResult.h"
+#include "common/MediaType.h"
+
+namespace quilo::capture {
+namespace {
+
+// How often a waiting Grab looks at the graph's events: the bound on how late it notices a
+// device error. Frames wake it at once.
+constexpr DWORD kEventPollMs = 20;
+
+HRESULT error_of(LONG_PTR param) { return FAILED(static_cast<HRESULT>(param)) ? static_cast<HRESULT>(param) : E_FAIL; }
+
+} // namespace
+
+HRESULT DeviceGraph::create(Platform &platform)
+{
+    RETURN_IF_FAILED(platform.createInstance(CLSID_FilterGraph, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                             graph_.put_void()));
+    RETURN_IF_FAILED(graph_.query(control_));
+    return graph_.query(IID_IMediaEvent, events_);
+}
+
+HRESULT DeviceGraph::addDevice(Platform &platform, LONG position)
+{
+    ComPtr<ICreateDevEnum> devices;
+    RETURN_IF_FAILED(platform.createInstance(CLSID_SystemDeviceEnum, CLSCTX_ALL, IID_ICreateDevEnum,
+                                             devices.put_void()));
+    RETURN_IF_FAILED(bind_video_device(devices.get(), position, captureFilter_));
+    return graph_->AddFilter(captureFilter_.get(), L"Capture Filter");
+}
+
+HRESULT DeviceGraph::addGrabberAndRenderer(Platform &platform)
+{
+    RETURN_IF_FAILED(platform.createInstance(kClsidSampleGrabber, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                             grabberFilter_.put_void()));
+    RETURN_IF_FAILED(grabberFilter_.query(grabber_));
+    RETURN_IF_FAILED(graph_->AddFilter(grabberFilter_.get(), L"Grabber"));
+    {
+        // RGB24 video with any format block; nothing else is asked of the connection.
+        MediaType rgb24;
+        rgb24->majortype = MEDIATYPE_Video;
+        rgb24->subtype = MEDIASUBTYPE_RGB24;
+        RETURN_IF_FAILED(grabber_->SetMediaType(rgb24.get()));
+    }
+    RETURN_IF_FAILED(platform.createInstance(kClsidNullRenderer, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                             renderer_.put_void()));
+    return graph_->AddFilter(renderer_.get(), L"NullRenderer");
+}
+
+HRESULT DeviceGraph::connect(IPin *capturePin, FrameFormat &format)
+{
+    const ComPtr<IPin> grabberIn = findFreeInputPin(grabberFilter_.get());
+    RETURN_HR_IF(VFW_E_NOT_FOUND, !capturePin || !grabberIn);
+    RETURN_IF_FAILED(graph_->Connect(capturePin, grabberIn.get()));
+
+    const ComPtr<IPin> grabberOut = findOutputPin(grabberFilter_.get());
+    const ComPtr<IPin> rendererIn = findInputPin(renderer_.get());
+    if (grabberOut && rendererIn)
+        ignore_result(graph_->Connect(grabberOut.get(), rendererIn.get()),
+                      "the renderer only gives the grabber's output somewhere to go; the grabber calls back either way");
+
+    // Continuous: every sample is offered to the sink, none is kept by the grabber.
+    RETURN_IF_FAILED(grabber_->SetBufferSamples(FALSE));
+    RETURN_IF_FAILED(grabber_->SetOneShot(FALSE));
+    MediaType connected;
+    RETURN_IF_FAILED(grabber_->GetConnectedMediaType(connected.get()));
+    RETURN_IF_FAILED(read_frame_format(*connected.get(), format));
+
+    ComPtr<FrameSink> sink;
+    sink.attach(FrameSink::create());
+    RETURN_HR_IF(E_OUTOFMEMORY, !sink);
+    // 0: SampleCB, with the sample itself; the grabber holds its own reference to the sink.
+    RETURN_IF_FAILED(grabber_->SetCallback(sink.get(), 0));
+    sink_ = std::move(sink);
+    return S_OK;
+}
+
+HRESULT DeviceGraph::startStream()
+{
+    // Events of an earlier stream say nothing about this one.
+    long code = 0;
+    LONG_PTR first = 0, second = 0;
+    while (events_->GetEvent(&code, &first, &second, 0) == S_OK) events_->FreeEventParams(code, first, second);
+    // The first Run after connecting answers S_FALSE while the transition is under way.
+    RETURN_IF_FAILED(control_->Run());
+    running_ = true;
+    return S_OK;
+}
+
+HRESULT DeviceGraph::readEvents()
+{
+    HRESULT outcome = S_OK;
+    long code = 0;
+    LONG_PTR first = 0, second = 0;
+    // E_ABORT is "no event"; Wine also answers it at once after the queue was just emptied.
+    while (SUCCEEDED(outcome) && events_->GetEvent(&code, &first, &second, 0) == S_OK) {
+        switch (code) {
+        case EC_ERRORABORT:
+        case EC_STREAM_ERROR_STOPPED:
+        case EC_STREAM_ERROR_STILLPLAYING:
+        case EC_ERROR_STILLPLAYING:
+            outcome = error_of(first);
+            break;
+        case EC_DEVICE_LOST:
+            // 0: the device was removed (1 would be its return).
+            if (second == 0) outcome = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+            break;
+        case EC_USERABORT:
+            outcome = E_ABORT;
+            break;
+        case EC_COMPLETE:
+            outcome = S_FALSE;
+            break;
+        default:
+            break; // clock changes and the like
+        }
+        events_->FreeEventParams(code, first, second);
+    }
+    return outcome;
+}
+
+HRESULT DeviceGraph::takeFrame(unsigned char *target, long bytes, DWORD timeoutMs)
+{
+    RETURN_HR_IF(VFW_E_WRONG_STATE, !sink_);
+    // Armed before the stream (re)starts and before the wait: only a frame that arrives from
+    // now on can be handed out.
+    sink_->arm(target, bytes);
+    HRESULT hr = running_ ? S_OK : startStream();
+    bool restarted = false;
+    const DWORD start = GetTickCount();
+    HRESULT copied = S_OK;
+    bool done = false;
+    while (SUCCEEDED(hr) && !done) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) {
+            hr = VFW_E_TIMEOUT;
+            break;
+        }
+        const DWORD slice = timeoutMs - elapsed < kEventPollMs ? timeoutMs - elapsed : kEventPollMs;
+        if (sink_->wait(slice, copied)) {
+            done = true;
+            break;
+        }
+        hr = readEvents();
+        if (hr == S_FALSE && !restarted) {
+            // The device ended its stream; a camera's stream is started again once.
+            restarted = true;
+            stop();
+            hr = startStream();
+        } else if (hr == S_FALSE) {
+            hr = S_OK; // ended again: wait out the bound
+        }
+    }
+    if (done) {
+        hr = copied;
+    } else {
+        // After this the streaming thread writes nothing more. A copy that completed just as
+        // the time ran out still counts; an error event wins over it.
+        HRESULT late = S_OK;
+        if (sink_->disarm(late) && hr == VFW_E_TIMEOUT) hr = late;
+    }
+    if (FAILED(hr)) stop();
+    return hr;
+}
+
+void DeviceGraph::stop()
+{
+    if (!running_) return;
+    running_ = false;
+    ignore_result(control_->Stop(), "a graph that does not stop is released next all the same");
+}
+
+void DeviceGraph::release()
+{
+    if (control_) stop();
+    // The grabber's reference to the sink goes with the callback.
+    if (grabber_ && sink_) ignore_result(grabber_->SetCallback(nullptr, 0), "the grabber is released next");
+    sink_.reset();
+    grabber_.reset();
+    grabberFilter_.reset();
+    renderer_.reset();
+    captureFilter_.reset();
+    events_.reset();
+    control_.reset();
+    graph_.reset();
+}
+
+} // namespace quilo::capture

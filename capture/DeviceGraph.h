@@ -1,0 +1,65 @@
+// The device graph of one capture session: the capture filter → an RGB24 sample grabber → a
+// null renderer, and the stream through it. Once running, the stream is left running from one
+// Grab to the next, as a camera streams; each Grab takes the next frame that arrives.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+#include <qedit.h>
+
+#include "capture/FrameSink.h"
+#include "capture/Platform.h"
+#include "common/ComPtr.h"
+#include "common/VideoFormat.h"
+
+namespace quilo::capture {
+
+class DeviceGraph
+{
+public:
+    DeviceGraph() = default;
+    ~DeviceGraph() { release(); }
+    DeviceGraph(const DeviceGraph &) = delete;
+    DeviceGraph &operator=(const DeviceGraph &) = delete;
+
+    // Building, in this order. Each step returns the platform's failure; release() undoes any
+    // part of it.
+    HRESULT create(Platform &platform);
+    HRESULT addDevice(Platform &platform, LONG position);
+    HRESULT addGrabberAndRenderer(Platform &platform);
+    // Connects `capturePin` to the grabber (and the grabber to the renderer), sets the grabber
+    // to call back for every sample, and reads the frame format the connection settled on.
+    HRESULT connect(IPin *capturePin, FrameFormat &format);
+
+    bool connected() const noexcept { return static_cast<bool>(sink_); }
+    IGraphBuilder *graph() const noexcept { return graph_.get(); }
+    IBaseFilter *captureFilter() const noexcept { return captureFilter_.get(); }
+
+    // Waits at most `timeoutMs` for a frame that arrives after the call began and copies it
+    // into `target` (`bytes` bytes). Runs the graph first when it is not running. S_OK; or
+    // VFW_E_TIMEOUT, the graph's error event, or VFW_E_BUFFER_UNDERFLOW, after which the graph
+    // is stopped and `target` untouched. A stream the device ended is started again once.
+    HRESULT takeFrame(unsigned char *target, long bytes, DWORD timeoutMs);
+    // Stops a graph that runs; a graph never run is left alone.
+    void stop();
+    // Stops and releases everything, in one order.
+    void release();
+
+private:
+    HRESULT startStream();
+    // Reads the graph's pending events: the failure of an error event, S_FALSE when the device
+    // ended its stream, S_OK when nothing of the kind happened.
+    HRESULT readEvents();
+
+    ComPtr<IGraphBuilder> graph_;
+    ComPtr<IMediaControl> control_;
+    ComPtr<IMediaEvent> events_;
+    ComPtr<IBaseFilter> captureFilter_;
+    ComPtr<IBaseFilter> grabberFilter_;
+    ComPtr<ISampleGrabber> grabber_;
+    ComPtr<IBaseFilter> renderer_;
+    ComPtr<FrameSink> sink_;
+    bool running_ = false;
+};
+
+} // namespace quilo::capture

@@ -1,0 +1,81 @@
+#include "capture/FrameSink.h"
+
+#include <vfwmsgs.h>
+#include <cstring>
+#include <new>
+
+#include "common/InterfaceTable.h"
+
+namespace quilo::capture {
+
+FrameSink *FrameSink::create() noexcept
+{
+    UniqueHandle ready(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (!ready) return nullptr;
+    auto *sink = new (std::nothrow) FrameSink(ready.get());
+    if (sink) ready.release(); // the sink owns the event now
+    return sink;
+}
+
+HRESULT STDMETHODCALLTYPE FrameSink::QueryInterface(REFIID iid, void **out)
+{
+    return answer_query(iid, out, {
+        {&IID_IUnknown, static_cast<ISampleGrabberCB *>(this)},
+        {&IID_ISampleGrabberCB, static_cast<ISampleGrabberCB *>(this)},
+    });
+}
+
+ULONG STDMETHODCALLTYPE FrameSink::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+
+ULONG STDMETHODCALLTYPE FrameSink::Release()
+{
+    const LONG refs = InterlockedDecrement(&refs_);
+    if (refs == 0) delete this;
+    return static_cast<ULONG>(refs);
+}
+
+HRESULT STDMETHODCALLTYPE FrameSink::SampleCB(double, IMediaSample *sample)
+{
+    if (!sample) return S_OK;
+    Lock lock(lock_);
+    if (!target_ || done_) return S_OK;
+    BYTE *data = nullptr;
+    if (FAILED(sample->GetPointer(&data)) || !data || sample->GetActualDataLength() < bytes_) {
+        result_ = VFW_E_BUFFER_UNDERFLOW;
+    } else {
+        std::memcpy(target_, data, static_cast<size_t>(bytes_));
+        result_ = S_OK;
+    }
+    done_ = true;
+    SetEvent(ready_.get());
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE FrameSink::BufferCB(double, BYTE *, long) { return E_NOTIMPL; }
+
+void FrameSink::arm(unsigned char *target, long bytes) noexcept
+{
+    Lock lock(lock_);
+    target_ = target;
+    bytes_ = bytes;
+    done_ = false;
+    result_ = S_OK;
+    // A signal left by a copy that a timed-out Grab collected while disarming is stale.
+    ResetEvent(ready_.get());
+}
+
+bool FrameSink::wait(DWORD ms, HRESULT &result) noexcept
+{
+    if (WaitForSingleObject(ready_.get(), ms) != WAIT_OBJECT_0) return false;
+    return disarm(result);
+}
+
+bool FrameSink::disarm(HRESULT &result) noexcept
+{
+    Lock lock(lock_);
+    target_ = nullptr;
+    result = result_;
+    return done_;
+}
+
+} // namespace quilo::capture

@@ -1,0 +1,52 @@
+#include "frame/FrameDelivery.h"
+
+#include <vfwmsgs.h>
+
+#include "common/HResult.h"
+
+namespace quilo::frame {
+
+// Every frame the component hands out has 8-bit channels.
+constexpr LONG kDepth = 8;
+
+HRESULT FrameDelivery::setup(LONG width, LONG height, LONG channels, bool topDown) noexcept
+{
+    release();
+    RETURN_HR_IF(E_OUTOFMEMORY, !imageHeader_.create(width, height, channels));
+    width_ = width;
+    height_ = height;
+    channels_ = channels;
+    topDown_ = topDown;
+    return S_OK;
+}
+
+unsigned char *FrameDelivery::buffer() noexcept
+{
+    if (!ready() || !frameBuffer_.resize(imageBytes())) return nullptr;
+    return frameBuffer_.data();
+}
+
+HRESULT FrameDelivery::deliver(bool started, bool flip, QuiloImageStruct &record) noexcept
+{
+    RETURN_HR_IF(VFW_E_WRONG_STATE, !ready() || !frameBuffer_.data());
+    if (started) {
+        // Hosts get bottom-up rows (a DIB) or, with flipping, top-down rows.
+        if (flip != topDown_) RETURN_IF_FAILED(imageHeader_.flip_rows(frameBuffer_.data()));
+        record.data = frameBuffer_.data();
+    }
+    record.width = width_;
+    record.height = height_;
+    record.depth = kDepth;
+    record.channels = channels_;
+    return S_OK;
+}
+
+void FrameDelivery::release() noexcept
+{
+    frameBuffer_.release();
+    imageHeader_.release();
+    width_ = height_ = channels_ = 0;
+    topDown_ = false;
+}
+
+} // namespace quilo::frame
