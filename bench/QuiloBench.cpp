@@ -1,6 +1,7 @@
-// quilo-bench: Grab through the component against the bare platform sequence on the same kind of
-// graph, the row flip against memcpy, heap allocations per steady-state Grab, and fresh frames
-// per second from a paced device. Prints one table; asserts nothing.
+// quilo-bench: Grab through the component against the bare platform sequences on the same kind
+// of graph (continuous, and the per-frame restart), the row flip against memcpy, heap
+// allocations per steady-state Grab, fresh frames per second from a paced device, and a camera
+// that starts like a real one. Prints two tables; asserts nothing.
 #include <windows.h>
 #include <objbase.h>
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "bench/RowFlip.h"
 #include "bench/Stats.h"
 #include "common/DeviceList.h"
+#include "testcam/DeviceRegistry.h"
 #include "tools/ErrorText.h"
 #include "tools/VideoProcHost.h"
 
@@ -29,6 +31,8 @@ struct Options
 {
     std::string unpacedDevice = "QuiloVideo Bench Camera";
     std::string pacedDevice = "QuiloVideo Bench Camera 30fps";
+    std::string realDevice = "QuiloVideo Bench Camera Real";
+    int realTag = 40;         // the real camera's --tag: a settling frame's red is 255 - 40
     long frames = 300;        // timed Grab calls per row
     long warmUp = 10;
     long allocationGrabs = 100;
@@ -103,11 +107,12 @@ Summary time_calls(long warmUp, long count, F call)
 
 struct GrabTimes
 {
-    Summary component, reference;
+    Summary component, continuous, restart;
 };
 
 // Two measured calls that take turns one call at a time, so drift in the machine's load during
-// the run falls on both sides alike. Each side's per-call times land in its vector; the return
+// the run falls on both sides alike; which side goes first alternates (A B, B A, ...), so that
+// neither always follows the other. Each side's per-call times land in its vector; the return
 // value is each side's summed time.
 template <typename A, typename B>
 std::pair<double, double> time_in_turns(long warmUp, long count, std::vector<double> &msA, std::vector<double> &msB,
@@ -118,13 +123,20 @@ std::pair<double, double> time_in_turns(long warmUp, long count, std::vector<dou
         callB();
     }
     double totalA = 0, totalB = 0;
+    auto timed = [](auto &call) {
+        const double t = now_ms();
+        call();
+        return now_ms() - t;
+    };
     for (long i = 0; i < count; ++i) {
-        double t = now_ms();
-        callA();
-        const double a = now_ms() - t;
-        t = now_ms();
-        callB();
-        const double b = now_ms() - t;
+        double a, b;
+        if (i % 2 == 0) {
+            a = timed(callA);
+            b = timed(callB);
+        } else {
+            b = timed(callB);
+            a = timed(callA);
+        }
         msA.push_back(a);
         msB.push_back(b);
         totalA += a;
@@ -133,16 +145,27 @@ std::pair<double, double> time_in_turns(long warmUp, long count, std::vector<dou
     return {totalA, totalB};
 }
 
-// Both graphs stay open on the same device and take turns frame by frame.
-GrabTimes time_component_and_reference(const Options &o, long position, const Size &size)
+// The component and the bare continuous sequence stay open on the same device and take turns
+// frame by frame; the per-frame restart sequence is timed on its own afterwards.
+GrabTimes time_component_and_references(const Options &o, long position, const Size &size)
 {
-    Component component(position, size.width, size.height);
-    ReferenceGraph reference;
-    check("building the reference graph", reference.open(position, size.width, size.height));
-    std::vector<double> componentMs, referenceMs;
-    const auto totals = time_in_turns(o.warmUp, o.frames, componentMs, referenceMs, [&] { component.grab(); },
-                                      [&] { check("reference frame", reference.grab()); });
-    return {summarize(componentMs, totals.first), summarize(referenceMs, totals.second)};
+    GrabTimes times;
+    {
+        Component component(position, size.width, size.height);
+        ReferenceGraph continuous;
+        check("building the continuous reference graph",
+              continuous.open(position, size.width, size.height, ReferenceGraph::Sequence::Continuous));
+        std::vector<double> componentMs, continuousMs;
+        const auto totals = time_in_turns(o.warmUp, o.frames, componentMs, continuousMs, [&] { component.grab(); },
+                                          [&] { check("continuous reference frame", continuous.grab()); });
+        times.component = summarize(componentMs, totals.first);
+        times.continuous = summarize(continuousMs, totals.second);
+    }
+    ReferenceGraph restart;
+    check("building the restart reference graph",
+          restart.open(position, size.width, size.height, ReferenceGraph::Sequence::Restart));
+    times.restart = time_calls(o.warmUp, o.frames, [&] { check("restart reference frame", restart.grab()); });
+    return times;
 }
 
 struct CopyTimes
@@ -219,6 +242,70 @@ FreshFrames count_fresh_frames(const Options &o, long position)
     return {1000.0 * grabs / elapsed, 1000.0 * fresh / elapsed};
 }
 
+// One capture session on the camera that starts like a real one (--fps 30 --start-ms 300
+// --settle 5): the first frame's delay, fresh frames per second after it, settling frames handed
+// out after the first second, and how often the device's stream was started.
+struct SessionFigures
+{
+    double firstFrameMs = 0;
+    double freshPerSecond = 0;
+    long settlingAfterOneSecond = 0;
+    long streamStarts = 0;
+};
+
+// `open` starts a session, `grab` returns the top-down pixels of one frame, `close` ends it.
+template <typename Open, typename Grab, typename Close>
+SessionFigures run_session(const Options &o, Open open, Grab grab, Close close)
+{
+    const long startsBefore = testcam::read_device_record(o.realDevice).streamStarts;
+    const BYTE settlingRed = static_cast<BYTE>(255 - (o.realTag & 0xFF));
+    SessionFigures f;
+    open();
+    const double t0 = now_ms();
+    const unsigned char *pixels = grab();
+    f.firstFrameMs = now_ms() - t0;
+    int last = pixels[0]; // blue of the top-left pixel: the frame number mod 256
+    long fresh = 0;
+    const double t1 = now_ms();
+    double elapsed = 0;
+    while ((elapsed = now_ms() - t1) < o.freshSeconds * 1000.0) {
+        pixels = grab();
+        if (pixels[0] != last) ++fresh;
+        last = pixels[0];
+        if (pixels[2] == settlingRed && now_ms() - t0 > 1000.0) ++f.settlingAfterOneSecond;
+    }
+    f.freshPerSecond = 1000.0 * fresh / elapsed;
+    close();
+    f.streamStarts = testcam::read_device_record(o.realDevice).streamStarts - startsBefore;
+    return f;
+}
+
+struct RealCamera
+{
+    SessionFigures component, continuous, restart;
+};
+
+RealCamera measure_real_camera(const Options &o, long position)
+{
+    RealCamera r;
+    std::unique_ptr<Component> component;
+    r.component = run_session(
+        o, [&] { component = std::make_unique<Component>(position, 640, 480); },
+        [&] { return component->grab().data; }, [&] { component.reset(); });
+    for (auto sequence : {ReferenceGraph::Sequence::Continuous, ReferenceGraph::Sequence::Restart}) {
+        ReferenceGraph graph;
+        SessionFigures &f = sequence == ReferenceGraph::Sequence::Continuous ? r.continuous : r.restart;
+        f = run_session(
+            o, [&] { check("building a reference graph", graph.open(position, 640, 480, sequence)); },
+            [&] {
+                check("reference frame", graph.grab());
+                return graph.pixels();
+            },
+            [&] { graph.close(); });
+    }
+    return r;
+}
+
 long device_position(const std::string &name)
 {
     std::vector<VideoDevice> devices;
@@ -237,6 +324,7 @@ bool parse_options(int argc, char **argv, Options &o)
         else if (arg == "--fresh-seconds" && value) o.freshSeconds = std::max(1.0, std::strtod(argv[++i], nullptr));
         else if (arg == "--device" && value) o.unpacedDevice = argv[++i];
         else if (arg == "--paced-device" && value) o.pacedDevice = argv[++i];
+        else if (arg == "--real-device" && value) o.realDevice = argv[++i];
         else return false;
     }
     return true;
@@ -244,9 +332,11 @@ bool parse_options(int argc, char **argv, Options &o)
 
 const char kUsage[] =
     "usage: quilo-bench [--frames N] [--fresh-seconds S] [--device NAME] [--paced-device NAME]\n"
-    "Needs QuiloVideo.ocx registered and two test camera devices: NAME (--fps 0, default\n"
-    "\"QuiloVideo Bench Camera\") and a paced one (--fps 30, default \"QuiloVideo Bench Camera 30fps\").\n"
-    "scripts/bench prepares both and runs this program.\n";
+    "                   [--real-device NAME]\n"
+    "Needs QuiloVideo.ocx registered and three test camera devices: NAME (--fps 0, default\n"
+    "\"QuiloVideo Bench Camera\"), a paced one (--fps 30, default \"QuiloVideo Bench Camera 30fps\")\n"
+    "and one that starts like a real camera (--fps 30 --start-ms 300 --settle 5 --tag 40, default\n"
+    "\"QuiloVideo Bench Camera Real\"). scripts/bench prepares them and runs this program.\n";
 
 int run(int argc, char **argv)
 {
@@ -260,33 +350,37 @@ int run(int argc, char **argv)
     try {
         const long unpaced = device_position(o.unpacedDevice);
         const long paced = device_position(o.pacedDevice);
+        const long real = device_position(o.realDevice);
 
         GrabTimes grabs[2];
         CopyTimes copies[2];
         AllocationCounts allocations[2];
         for (int s = 0; s < 2; ++s) {
             std::fprintf(stderr, "measuring %ldx%ld...\n", kSizes[s].width, kSizes[s].height);
-            grabs[s] = time_component_and_reference(o, unpaced, kSizes[s]);
+            grabs[s] = time_component_and_references(o, unpaced, kSizes[s]);
             copies[s] = time_flip_and_memcpy(kSizes[s]);
             allocations[s] = count_allocations(o, unpaced, kSizes[s]);
         }
         std::fprintf(stderr, "measuring fresh frames from the 30 fps device...\n");
         const FreshFrames fresh = count_fresh_frames(o, paced);
+        std::fprintf(stderr, "measuring the camera that starts like a real one...\n");
+        const RealCamera r = measure_real_camera(o, real);
 
-        std::printf("| measurement (test camera --fps 0; %ld timed Grabs a side, component and reference taking "
-                    "turns) | 640x480 | 1920x1080 | goal |\n",
+        std::printf("| measurement (test camera --fps 0; %ld timed Grabs a side; component and continuous "
+                    "sequence taking turns) | 640x480 | 1920x1080 | goal |\n",
                     o.frames);
         std::printf("|---|---:|---:|---|\n");
-        std::printf("| Grab through the component: frames/s | %.1f | %.1f | |\n", grabs[0].component.perSecond,
-                    grabs[1].component.perSecond);
-        std::printf("| Grab through the component: median / p99 ms | %.2f / %.2f | %.2f / %.2f | |\n",
-                    grabs[0].component.medianMs, grabs[0].component.p99Ms, grabs[1].component.medianMs, grabs[1].component.p99Ms);
-        std::printf("| bare platform sequence (reference): frames/s | %.1f | %.1f | |\n", grabs[0].reference.perSecond,
-                    grabs[1].reference.perSecond);
-        std::printf("| bare platform sequence (reference): median / p99 ms | %.2f / %.2f | %.2f / %.2f | |\n",
-                    grabs[0].reference.medianMs, grabs[0].reference.p99Ms, grabs[1].reference.medianMs, grabs[1].reference.p99Ms);
-        std::printf("| component / reference frames/s | %.3f | %.3f | >= 0.95 |\n",
-                    grabs[0].component.perSecond / grabs[0].reference.perSecond, grabs[1].component.perSecond / grabs[1].reference.perSecond);
+        auto row = [](const char *what, const Summary &a, const Summary &b) {
+            std::printf("| %s: frames/s | %.1f | %.1f | |\n", what, a.perSecond, b.perSecond);
+            std::printf("| %s: median / p99 ms | %.2f / %.2f | %.2f / %.2f | |\n", what, a.medianMs, a.p99Ms,
+                        b.medianMs, b.p99Ms);
+        };
+        row("Grab through the component", grabs[0].component, grabs[1].component);
+        row("bare continuous sequence (reference)", grabs[0].continuous, grabs[1].continuous);
+        std::printf("| component / bare continuous sequence, frames/s | %.3f | %.3f | >= 0.95 |\n",
+                    grabs[0].component.perSecond / grabs[0].continuous.perSecond,
+                    grabs[1].component.perSecond / grabs[1].continuous.perSecond);
+        row("per-frame restart sequence (the old Grab)", grabs[0].restart, grabs[1].restart);
         std::printf("| in-place row flip (cvFlip) / memcpy of the same bytes, median ms | %.3f / %.3f | %.3f / %.3f | |\n",
                     copies[0].flipMs, copies[0].memcpyMs, copies[1].flipMs, copies[1].memcpyMs);
         std::printf("| flip / memcpy | %.2f | %.2f | <= 1.2 |\n", copies[0].flipMs / copies[0].memcpyMs,
@@ -297,6 +391,24 @@ int run(int argc, char **argv)
                     o.allocationGrabs, allocations[0].perGrab, allocations[1].perGrab);
         std::printf("| 30 fps device (--fps 30): Grab calls/s, fresh frames/s (%.0f s) | %.1f, %.1f | | >= 29 fresh |\n",
                     o.freshSeconds, fresh.grabsPerSecond, fresh.freshPerSecond);
+
+        std::printf("\n| camera that starts like a real one (--fps 30 --start-ms 300 --settle 5), 640x480, one "
+                    "session each (%.0f s after the first frame) | Grab through the component | bare continuous "
+                    "sequence | per-frame restart sequence (the old Grab) | goal (component) |\n",
+                    o.freshSeconds);
+        std::printf("|---|---:|---:|---:|---|\n");
+        std::printf("| first frame after the session began, ms | %.0f | %.0f | %.0f | |\n", r.component.firstFrameMs,
+                    r.continuous.firstFrameMs, r.restart.firstFrameMs);
+        std::printf("| fresh frames/s | %.1f | %.1f | %.1f | >= 29 |\n", r.component.freshPerSecond,
+                    r.continuous.freshPerSecond, r.restart.freshPerSecond);
+        std::printf("| fresh frames/s against the bare continuous sequence | %.3f | 1 | %.3f | >= 0.95 |\n",
+                    r.component.freshPerSecond / r.continuous.freshPerSecond,
+                    r.restart.freshPerSecond / r.continuous.freshPerSecond);
+        std::printf("| settling frames handed out after the first second | %ld | %ld | %ld | 0 |\n",
+                    r.component.settlingAfterOneSecond, r.continuous.settlingAfterOneSecond,
+                    r.restart.settlingAfterOneSecond);
+        std::printf("| stream starts in the session | %ld | %ld | %ld | 1 |\n", r.component.streamStarts,
+                    r.continuous.streamStarts, r.restart.streamStarts);
     } catch (const Failure &f) {
         host::report_failure(kProgram, f.what, f.hr);
         code = 1;

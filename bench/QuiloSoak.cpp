@@ -105,7 +105,7 @@ void leak_on_purpose(const Options &o)
 void reference_cycle(const Options &o, long position)
 {
     ReferenceGraph reference;
-    check("building the reference graph", reference.open(position, o.width, o.height));
+    check("building the reference graph", reference.open(position, o.width, o.height, ReferenceGraph::Sequence::Continuous));
     check("reference frame", reference.grab());
     // Torn down by its destructor, as the component's object tears down its own graph.
 }

@@ -1,17 +1,72 @@
 #include "bench/ReferenceGraph.h"
 
-#include "common/DeviceList.h"
-
 #include <amvideo.h>
 #include <evcode.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
+#include <atomic>
+#include <cstring>
 
+#include "common/DeviceList.h"
 #include "common/DirectShowIds.h"
 #include "common/HResult.h"
+#include "common/InterfaceTable.h"
 #include "common/MediaType.h"
 
 namespace quilo::bench {
+
+// The grabber's callback of the continuous sequence: when a grab has asked for a sample, the
+// next one is copied into its buffer and the grab is woken; all other samples pass by.
+class NextSampleCallback final : public ISampleGrabberCB
+{
+public:
+    NextSampleCallback() : arrived_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
+    {
+        return answer_query(iid, out, {{&IID_IUnknown, this}, {&IID_ISampleGrabberCB, this}});
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+    HRESULT STDMETHODCALLTYPE SampleCB(double, IMediaSample *sample) override
+    {
+        unsigned char *into = wanted_.exchange(nullptr);
+        if (!into) return S_OK;
+        BYTE *data = nullptr;
+        const bool whole = SUCCEEDED(sample->GetPointer(&data)) && sample->GetActualDataLength() >= bytes_;
+        if (whole) std::memcpy(into, data, static_cast<size_t>(bytes_));
+        ok_ = whole;
+        SetEvent(arrived_);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE *, long) override { return E_NOTIMPL; }
+
+    // Asks for the next sample into `into` and waits for it.
+    HRESULT next(unsigned char *into, long bytes, DWORD timeoutMs)
+    {
+        bytes_ = bytes;
+        wanted_.store(into);
+        if (WaitForSingleObject(arrived_, timeoutMs) != WAIT_OBJECT_0) {
+            wanted_.store(nullptr);
+            return VFW_E_TIMEOUT;
+        }
+        return ok_ ? S_OK : VFW_E_BUFFER_UNDERFLOW;
+    }
+
+private:
+    ~NextSampleCallback() { CloseHandle(arrived_); }
+    volatile LONG refs_ = 1;
+    HANDLE arrived_;
+    std::atomic<unsigned char *> wanted_{nullptr};
+    long bytes_ = 0;
+    bool ok_ = false;
+};
+
 namespace {
 
 constexpr long kWaitLimitMs = 8000;
@@ -77,14 +132,17 @@ HRESULT wait_complete(IMediaEvent *events)
 
 } // namespace
 
+ReferenceGraph::ReferenceGraph() = default;
+
 ReferenceGraph::~ReferenceGraph()
 {
     close();
 }
 
-HRESULT ReferenceGraph::open(long position, long width, long height)
+HRESULT ReferenceGraph::open(long position, long width, long height, Sequence sequence)
 {
     close();
+    sequence_ = sequence;
     ComPtr<IBaseFilter> capture, grabberFilter, renderer;
     RETURN_IF_FAILED(bind_video_device(position, capture));
     RETURN_IF_FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
@@ -111,8 +169,13 @@ HRESULT ReferenceGraph::open(long position, long width, long height)
     RETURN_IF_FAILED(set_frame_size(captureOut.get(), width, height));
     RETURN_IF_FAILED(graph_->Connect(captureOut.get(), grabberIn.get()));
     RETURN_IF_FAILED(graph_->Connect(grabberOut.get(), rendererIn.get()));
-    RETURN_IF_FAILED(grabber_->SetBufferSamples(TRUE));
-    RETURN_IF_FAILED(grabber_->SetOneShot(TRUE));
+    const bool restart = sequence == Sequence::Restart;
+    RETURN_IF_FAILED(grabber_->SetBufferSamples(restart ? TRUE : FALSE));
+    RETURN_IF_FAILED(grabber_->SetOneShot(restart ? TRUE : FALSE));
+    if (!restart) {
+        callback_.attach(new NextSampleCallback());
+        RETURN_IF_FAILED(grabber_->SetCallback(callback_.get(), 0));
+    }
 
     MediaType connected;
     RETURN_IF_FAILED(grabber_->GetConnectedMediaType(connected.get()));
@@ -134,6 +197,22 @@ HRESULT ReferenceGraph::open(long position, long width, long height)
 HRESULT ReferenceGraph::grab()
 {
     RETURN_HR_IF(VFW_E_WRONG_STATE, !control_);
+    return sequence_ == Sequence::Continuous ? grab_continuous() : grab_restart();
+}
+
+HRESULT ReferenceGraph::grab_continuous()
+{
+    if (!running_) {
+        RETURN_IF_FAILED(control_->Run());
+        running_ = true;
+    }
+    RETURN_IF_FAILED(callback_->next(buffer_.data(), static_cast<long>(buffer_.size()), kWaitLimitMs));
+    flip_->flip(buffer_.data());
+    return S_OK;
+}
+
+HRESULT ReferenceGraph::grab_restart()
+{
     control_->Stop();
     RETURN_IF_FAILED(grabber_->SetOneShot(TRUE));
     drain(events_.get());
@@ -151,6 +230,9 @@ HRESULT ReferenceGraph::grab()
 void ReferenceGraph::close()
 {
     if (control_) control_->Stop();
+    running_ = false;
+    if (grabber_ && callback_) grabber_->SetCallback(nullptr, 0);
+    callback_.reset();
     // Pins hold references to each other while connected; removing the filters breaks the links.
     if (graph_) {
         ComPtr<IEnumFilters> filters;

@@ -60,14 +60,18 @@ void FrameSink::arm(unsigned char *target, long bytes) noexcept
     bytes_ = bytes;
     done_ = false;
     result_ = S_OK;
-    // A signal left by a copy that a timed-out Grab collected while disarming is stale.
-    ResetEvent(ready_.get());
 }
 
 bool FrameSink::wait(DWORD ms, HRESULT &result) noexcept
 {
     if (WaitForSingleObject(ready_.get(), ms) != WAIT_OBJECT_0) return false;
-    return disarm(result);
+    // The signal may be left from a copy that an earlier, timed-out wait collected while
+    // disarming; only a copy done for this arming counts.
+    Lock lock(lock_);
+    if (!done_) return false;
+    target_ = nullptr;
+    result = result_;
+    return true;
 }
 
 bool FrameSink::disarm(HRESULT &result) noexcept

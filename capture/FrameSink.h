@@ -29,7 +29,8 @@ public:
     // Host thread. The next sample to arrive is copied into `target` (exactly `bytes` bytes;
     // a shorter sample is refused with VFW_E_BUFFER_UNDERFLOW and copies nothing).
     void arm(unsigned char *target, long bytes) noexcept;
-    // Waits up to `ms` for the armed copy; true when it is done (its result in `result`).
+    // Waits up to `ms` for the armed copy; true when it is done (its result in `result`), and
+    // then disarmed. False may come early, for a stale signal: wait again.
     bool wait(DWORD ms, HRESULT &result) noexcept;
     // Ends the wait: after this the streaming thread writes nothing more. True when a copy was
     // completed before (its result in `result`).
