@@ -106,7 +106,7 @@ TEST_F(EngineTest, ThePageFrameAndTheMessageGoThroughThePlatform)
     ASSERT_EQ(S_OK, context.createCapture(0, 0, 0, 0, 0));
     EXPECT_EQ(1, platform.propertyFrames);
     EXPECT_TRUE(platform.messages.empty());
-    EXPECT_TRUE(FAILED(context.createCapture(1, 0, 1, 64, 48)));
+    EXPECT_EQ(E_FAIL, context.createCapture(1, 0, 1, 64, 48)) << "the device's SetFormat refusal, unchanged";
     ASSERT_EQ(1u, platform.messages.size());
     EXPECT_EQ("SetFormat Failed\n", platform.messages[0]);
     EXPECT_EQ(1, platform.propertyFrames);
