@@ -53,7 +53,9 @@ void showCapturePinPages(Platform &platform, IPin *captureOutPin)
 
     CAUUID ids = {};
     const HRESULT hr = pages->GetPages(&ids);
-    if (hr == S_OK && ids.cElems > 0 && ids.pElems) platform.showPropertyFrame(captureOutPin, ids);
+    if (hr == S_OK && ids.cElems > 0 && ids.pElems)
+        ignore_result(platform.showPropertyFrame(captureOutPin, ids),
+                      "what the user chose is the device's; a frame that cannot be shown leaves it as it was");
     CoTaskMemFree(ids.pElems);
 }
 

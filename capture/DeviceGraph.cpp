@@ -19,6 +19,11 @@ constexpr DWORD kEventPollMs = 20;
 
 HRESULT error_of(LONG_PTR param) { return FAILED(static_cast<HRESULT>(param)) ? static_cast<HRESULT>(param) : E_FAIL; }
 
+void free_params(IMediaEvent *events, long code, LONG_PTR first, LONG_PTR second)
+{
+    ignore_result(events->FreeEventParams(code, first, second), "nothing is left to free if it fails");
+}
+
 } // namespace
 
 HRESULT DeviceGraph::create(Platform &platform)
@@ -89,7 +94,7 @@ HRESULT DeviceGraph::startStream()
     // Events of an earlier stream say nothing about this one.
     long code = 0;
     LONG_PTR first = 0, second = 0;
-    while (events_->GetEvent(&code, &first, &second, 0) == S_OK) events_->FreeEventParams(code, first, second);
+    while (events_->GetEvent(&code, &first, &second, 0) == S_OK) free_params(events_.get(), code, first, second);
     // The first Run after connecting answers S_FALSE while the transition is under way.
     RETURN_IF_FAILED(control_->Run());
     running_ = true;
@@ -123,7 +128,7 @@ HRESULT DeviceGraph::readEvents()
         default:
             break; // clock changes and the like
         }
-        events_->FreeEventParams(code, first, second);
+        free_params(events_.get(), code, first, second);
     }
     return outcome;
 }

@@ -17,8 +17,9 @@ public:
     virtual void uninitializeCom() = 0;
     // CoCreateInstance without an outer object.
     virtual HRESULT createInstance(REFCLSID clsid, DWORD context, REFIID iid, void **out) = 0;
-    // Modal message box without owner or caption; returns when the user closes it.
-    virtual int showMessage(const char *text) = 0;
+    // Modal message box without owner or caption and with one button; returns when the user
+    // closes it.
+    virtual void showMessage(const char *text) = 0;
     // Modal property frame for one object; returns when the user closes it.
     virtual HRESULT showPropertyFrame(IUnknown *object, const CAUUID &pages) = 0;
 };

@@ -16,7 +16,11 @@ public:
         return CoCreateInstance(clsid, nullptr, context, iid, out);
     }
 
-    int showMessage(const char *text) override { return MessageBoxA(nullptr, text, nullptr, MB_OK); }
+    void showMessage(const char *text) override
+    {
+        // Its one button says nothing: the caller goes on the same way however it is closed.
+        static_cast<void>(MessageBoxA(nullptr, text, nullptr, MB_OK));
+    }
 
     HRESULT showPropertyFrame(IUnknown *object, const CAUUID &pages) override
     {

@@ -98,11 +98,7 @@ HRESULT PlatformDouble::createInstance(REFCLSID clsid, DWORD context, REFIID iid
     return CoCreateInstance(clsid, nullptr, context, iid, out);
 }
 
-int PlatformDouble::showMessage(const char *text)
-{
-    messages.emplace_back(text ? text : "");
-    return IDOK;
-}
+void PlatformDouble::showMessage(const char *text) { messages.emplace_back(text ? text : ""); }
 
 HRESULT PlatformDouble::showPropertyFrame(IUnknown *, const CAUUID &)
 {

@@ -24,7 +24,7 @@ public:
     HRESULT initializeCom() override;
     void uninitializeCom() override;
     HRESULT createInstance(REFCLSID clsid, DWORD context, REFIID iid, void **out) override;
-    int showMessage(const char *text) override;
+    void showMessage(const char *text) override;
     HRESULT showPropertyFrame(IUnknown *object, const CAUUID &pages) override;
 
     int comInits = 0;            // successful CoInitialize calls
