@@ -6,6 +6,7 @@
 #include <aclapi.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,17 +30,9 @@ constexpr char kFriendlyName[] = "CCQuiloVideoProc Object";
 constexpr HRESULT kPathTooLong = static_cast<HRESULT>(0x8007007A);
 constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005);
 
-std::string guid_text(REFGUID guid)
-{
-    LPOLESTR wide = nullptr;
-    if (FAILED(StringFromCLSID(guid, &wide))) return {};
-    std::string text = quilo::test::narrow(wide);
-    CoTaskMemFree(wide);
-    return text;
-}
-
-const std::string &clsid() { static const std::string s = guid_text(CLSID_CCQuiloVideoProc); return s; }
-const std::string &libid() { static const std::string s = guid_text(LIBID_QuiloVideo); return s; }
+// The identifiers as README documents them.
+std::string clsid() { return "{2E5A45BA-F0CD-473F-8FAA-0EA05B62A973}"; }
+std::string libid() { return "{9DDB99BC-C6B4-4741-AF3D-4EA83F2AF613}"; }
 std::string class_key() { return "CLSID\\" + clsid(); }
 std::string typelib_key() { return "TypeLib\\" + libid(); }
 
@@ -264,6 +257,62 @@ TEST_F(RegistrationTest, UnregisteringWhatIsNotRegisteredReportsTheTypeLibraryFa
     EXPECT_EQ(notRegistered, quilo::test::unregister_component());
     expect_tree_absent();
     EXPECT_TRUE(key_exists("CLSID"));
+}
+
+// HKEY_CLASSES_ROOT of this process replaced by an empty key of the test's own for the object's
+// life, so that everything a registration in this process writes can be listed.
+class PrivateClassesRoot
+{
+public:
+    PrivateClassesRoot()
+    {
+        RegDeleteTreeA(HKEY_CURRENT_USER, kPath);
+        ready_ = RegCreateKeyExA(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(),
+                                 nullptr) == ERROR_SUCCESS &&
+                 RegOverridePredefKey(HKEY_CLASSES_ROOT, root_.get()) == ERROR_SUCCESS;
+    }
+    ~PrivateClassesRoot()
+    {
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        root_.reset();
+        RegDeleteTreeA(HKEY_CURRENT_USER, kPath);
+    }
+    PrivateClassesRoot(const PrivateClassesRoot &) = delete;
+    PrivateClassesRoot &operator=(const PrivateClassesRoot &) = delete;
+
+    bool ready() const { return ready_; }
+    // The keys at the top, in upper case and sorted.
+    Names top_keys() const
+    {
+        Names names = subkeys("");
+        for (std::string &name : names) CharUpperA(&name[0]);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    static constexpr char kPath[] = "Software\\QuiloPrivateClasses";
+    UniqueHkey root_;
+    bool ready_ = false;
+};
+
+// Only the class's own keys and the type library's: no AppID entry (the module's registry
+// script is never applied) and no component categories.
+TEST_F(RegistrationTest, RegistrationWritesItsOwnKeysAndNothingElse)
+{
+    PrivateClassesRoot root;
+    ASSERT_TRUE(root.ready());
+    ASSERT_EQ(Names{}, root.top_keys());
+
+    ASSERT_EQ(S_OK, quilo::test::register_component());
+    EXPECT_EQ((Names{"CLSID", "QUILOVIDEO.CQUILOVIDEOPROC", "QUILOVIDEO.CQUILOVIDEOPROC.1", "TYPELIB"}), root.top_keys());
+    EXPECT_EQ(Names{clsid()}, subkeys("CLSID"));
+    expect_registered_tree(QUILO_MODULE_PATH);
+
+    ASSERT_EQ(S_OK, quilo::test::unregister_component());
+    expect_tree_absent();
+    EXPECT_EQ(Names{}, subkeys("CLSID"));
+    EXPECT_EQ((Names{"CLSID", "TYPELIB"}), root.top_keys());
 }
 
 TEST_F(RegistrationTest, TypeLibraryIsRegisteredFromTheModule)
