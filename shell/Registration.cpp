@@ -30,6 +30,9 @@ HRESULT last_error() noexcept
 
 HRESULT registry_result(LONG error) noexcept { return hresult_from_win32(static_cast<unsigned long>(error)); }
 
+// A key that is not there is nothing to delete.
+bool absent(LONG error) noexcept { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
 // The module's path. One of 260 characters or more is refused rather than cut short.
 HRESULT read_module_path(std::string &path)
 {
@@ -65,8 +68,7 @@ HRESULT apply(const Write &write)
 {
     if (write.replace) {
         const LONG error = RegDeleteTreeA(HKEY_CLASSES_ROOT, write.key.c_str());
-        if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-            return registry_result(error);
+        if (!absent(error)) RETURN_IF_FAILED(registry_result(error));
     }
     UniqueHkey key;
     RETURN_IF_FAILED(registry_result(RegCreateKeyExA(HKEY_CLASSES_ROOT, write.key.c_str(), 0, nullptr,
@@ -87,7 +89,7 @@ HRESULT remove(const std::string &path, bool shared)
     key.reset();
     if (shared) return S_OK;
     const LONG deleted = RegDeleteTreeA(HKEY_CLASSES_ROOT, path.c_str());
-    return deleted == ERROR_FILE_NOT_FOUND || deleted == ERROR_PATH_NOT_FOUND ? S_OK : registry_result(deleted);
+    return absent(deleted) ? S_OK : registry_result(deleted);
 }
 
 // In the thread's ANSI code page, the one the module path was read in.
