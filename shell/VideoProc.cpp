@@ -1,182 +1,162 @@
 #include "shell/VideoProc.h"
 
+#include <ocidl.h>
+#include <new>
+
+#include "QuiloVideoClass.h"
 #include "capture/CameraControls.h"
+#include "capture/CaptureContext.h"
 #include "capture/VideoStandard.h"
-#include "shell/AggregatedVideoProc.h"
-#include "shell/ClassInfoCache.h"
-#include "shell/InterfaceTable.h"
+#include "common/InterfaceTable.h"
+#include "shell/ClassInfo.h"
 #include "shell/Module.h"
 
 namespace quilo::shell {
-
 namespace {
 
-using capture::CameraProperty;
+using Property = capture::CameraProperty;
 
-// The first row is also the object's IUnknown.
-const InterfaceEntry<VideoProc> kInterfaces[] = {
-    {&IID_ICQuiloVideoProc, [](VideoProc *self) -> IUnknown * { return static_cast<ICQuiloVideoProcClass *>(self); }},
-    {&IID_IProvideClassInfo, [](VideoProc *self) -> IUnknown * { return static_cast<IProvideClassInfo *>(self); }},
+// Every interface method is a hand-off to the object's capture context, its camera controls or
+// its video standard. The IUnknown methods of both interfaces go to the controlling unknown:
+// the object's own IUnknown when standalone, the outer object when aggregated.
+class VideoProc final : public ICQuiloVideoProcClass, public IProvideClassInfo
+{
+public:
+    explicit VideoProc(IUnknown *outer) noexcept : own_(*this), controlling_(outer ? outer : &own_) { lock_module(); }
+    ~VideoProc() { unlock_module(); }
+    VideoProc(const VideoProc &) = delete;
+    VideoProc &operator=(const VideoProc &) = delete;
+
+    // The non-delegating IUnknown; an aggregate's outer object holds only this one.
+    IUnknown &own() noexcept { return own_; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
+    {
+        return controlling_->QueryInterface(iid, out);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return controlling_->AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return controlling_->Release(); }
+
+    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo **info) override { return get_class_info(info); }
+
+    HRESULT STDMETHODCALLTYPE createCapture(LONG deviceID, VARIANT_BOOL bFlipImageHorizontally,
+                                            VARIANT_BOOL bSetCameraParam, LONG width, LONG height) override
+    {
+        return context_.createCapture(deviceID, bFlipImageHorizontally, bSetCameraParam, width, height);
+    }
+    HRESULT STDMETHODCALLTYPE Grab(QuiloImageStruct *record) override { return context_.grab(record); }
+    HRESULT STDMETHODCALLTYPE destroyCapture() override { return context_.destroyCapture(); }
+    HRESULT STDMETHODCALLTYPE startCapture() override { return context_.startCapture(); }
+
+    HRESULT STDMETHODCALLTYPE GetCameraBrightnessParam(LONG *v) override { return get(Property::Brightness, v); }
+    HRESULT STDMETHODCALLTYPE GetCameraContrastParam(LONG *v) override { return get(Property::Contrast, v); }
+    HRESULT STDMETHODCALLTYPE GetCameraHueParam(LONG *v) override { return get(Property::Hue, v); }
+    HRESULT STDMETHODCALLTYPE GetCameraSaturationParam(LONG *v) override { return get(Property::Saturation, v); }
+    HRESULT STDMETHODCALLTYPE GetCameraSharpnessParam(LONG *v) override { return get(Property::Sharpness, v); }
+    HRESULT STDMETHODCALLTYPE GetCameraWhiteBlanceParam(LONG *v) override { return get(Property::WhiteBalance, v); }
+    HRESULT STDMETHODCALLTYPE GetCameraBacklightCompensationParam(LONG *v) override
+    {
+        return get(Property::BacklightCompensation, v);
+    }
+    // The class-only method in slot 32, after the published table.
+    HRESULT STDMETHODCALLTYPE GetCameraGammaParam(LONG *v) override { return get(Property::Gamma, v); }
+
+    HRESULT STDMETHODCALLTYPE IsCameraSupportBrightness(VARIANT_BOOL *b) override
+    {
+        return has(Property::Brightness, b);
+    }
+    HRESULT STDMETHODCALLTYPE IsCameraSupportContrast(VARIANT_BOOL *b) override { return has(Property::Contrast, b); }
+    HRESULT STDMETHODCALLTYPE IsCaneraSupportHue(VARIANT_BOOL *b) override { return has(Property::Hue, b); }
+    HRESULT STDMETHODCALLTYPE IsCameraSupportSaturation(VARIANT_BOOL *b) override
+    {
+        return has(Property::Saturation, b);
+    }
+    HRESULT STDMETHODCALLTYPE IsCameraSupportSharpness(VARIANT_BOOL *b) override { return has(Property::Sharpness, b); }
+    HRESULT STDMETHODCALLTYPE IsCameraSupportGamma(VARIANT_BOOL *b) override { return has(Property::Gamma, b); }
+    HRESULT STDMETHODCALLTYPE IsCameraSupportWhiteBalance(VARIANT_BOOL *b) override
+    {
+        return has(Property::WhiteBalance, b);
+    }
+    HRESULT STDMETHODCALLTYPE IsCameraSupportBacklightCompensation(VARIANT_BOOL *b) override
+    {
+        return has(Property::BacklightCompensation, b);
+    }
+
+    HRESULT STDMETHODCALLTYPE SetCameraBrightnessParam(LONG v) override { return set(Property::Brightness, v); }
+    HRESULT STDMETHODCALLTYPE SetCameraContrastParam(LONG v) override { return set(Property::Contrast, v); }
+    HRESULT STDMETHODCALLTYPE SetCameraHueParam(LONG v) override { return set(Property::Hue, v); }
+    HRESULT STDMETHODCALLTYPE SetCameraSaturationParam(LONG v) override { return set(Property::Saturation, v); }
+    HRESULT STDMETHODCALLTYPE SetCameraSharpnessParam(LONG v) override { return set(Property::Sharpness, v); }
+    HRESULT STDMETHODCALLTYPE SetCameraGammaParam(LONG v) override { return set(Property::Gamma, v); }
+    HRESULT STDMETHODCALLTYPE SetCameraWhiteBalance(LONG v) override { return set(Property::WhiteBalance, v); }
+    HRESULT STDMETHODCALLTYPE SetCameraBlacklightCompansationParam(LONG v) override
+    {
+        return set(Property::BacklightCompensation, v);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetVideoStandParam(unsigned char *name) override
+    {
+        return capture::get_video_standard(context_.videoDecoder(), name);
+    }
+    HRESULT STDMETHODCALLTYPE SetVideoStandParam(unsigned char *name) override
+    {
+        return capture::set_video_standard(context_.videoDecoder(), name);
+    }
+
+private:
+    // The object's own reference count and interface table.
+    class NonDelegatingUnknown final : public IUnknown
+    {
+    public:
+        explicit NonDelegatingUnknown(VideoProc &object) noexcept : object_(object) {}
+
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
+        {
+            // The identity is the first interface standalone, and this IUnknown when aggregated.
+            IUnknown *identity = object_.controlling_ == this ? static_cast<ICQuiloVideoProcClass *>(&object_)
+                                                               : static_cast<IUnknown *>(this);
+            return answer_query(iid, out,
+                                {{&IID_IUnknown, identity},
+                                 {&IID_ICQuiloVideoProc, static_cast<ICQuiloVideoProcClass *>(&object_)},
+                                 {&IID_IProvideClassInfo, static_cast<IProvideClassInfo *>(&object_)}});
+        }
+        // Plain counts: every call comes from the object's own apartment.
+        ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+        ULONG STDMETHODCALLTYPE Release() override
+        {
+            const LONG refs = --refs_;
+            if (refs == 0) delete &object_;
+            return static_cast<ULONG>(refs);
+        }
+
+    private:
+        VideoProc &object_;
+        LONG refs_ = 0;
+    };
+
+    HRESULT get(Property property, LONG *value) { return capture::get_property(procAmp(), property, value); }
+    HRESULT set(Property property, LONG value) { return capture::set_property(procAmp(), property, value); }
+    HRESULT has(Property property, VARIANT_BOOL *b) { return capture::query_support(procAmp(), property, b); }
+    IAMVideoProcAmp *procAmp() const noexcept { return context_.procAmp(); }
+
+    NonDelegatingUnknown own_;
+    IUnknown *controlling_;
+    // Tears itself down when the object goes, so that no camera stays open after the last Release.
+    capture::CaptureContext context_;
 };
 
 } // namespace
 
-HRESULT create_video_proc(IUnknown *outer, REFIID riid, void **ppv) noexcept
+HRESULT create_video_proc(IUnknown *outer, REFIID iid, void **out) noexcept
 {
-    if (outer) return AggregatedVideoProc::create(outer, riid, ppv);
-    return create_and_query<VideoProc>(static_cast<IUnknown *>(nullptr), riid, ppv);
-}
-
-VideoProc::VideoProc(IUnknown *outer) noexcept : outer_(outer) { module().lock(); }
-
-VideoProc::~VideoProc() { module().unlock(); }
-
-HRESULT VideoProc::query_own_interface(REFIID riid, void **ppv) noexcept
-{
-    return query_interface_table(this, kInterfaces, riid, ppv);
-}
-
-HRESULT STDMETHODCALLTYPE VideoProc::QueryInterface(REFIID riid, void **ppv)
-{
-    if (outer_) return outer_->QueryInterface(riid, ppv);
-    return query_own_interface(riid, ppv);
-}
-
-ULONG STDMETHODCALLTYPE VideoProc::AddRef()
-{
-    if (outer_) return outer_->AddRef();
-    return static_cast<ULONG>(++refs_);
-}
-
-ULONG STDMETHODCALLTYPE VideoProc::Release()
-{
-    if (outer_) return outer_->Release();
-    const LONG refs = --refs_;
-    if (refs == 0) {
-        refs_ = kDestructionRefCount;
-        delete this;
-    }
-    return static_cast<ULONG>(refs);
-}
-
-HRESULT STDMETHODCALLTYPE VideoProc::GetClassInfo(ITypeInfo **ppTI) { return get_class_type_info(ppTI); }
-
-HRESULT STDMETHODCALLTYPE VideoProc::createCapture(LONG deviceID, VARIANT_BOOL bFlipImageHorizontally,
-                                                   VARIANT_BOOL bSetCameraParam, LONG width, LONG height)
-{
-    return context_.createCapture(deviceID, bFlipImageHorizontally, bSetCameraParam, width, height);
-}
-
-HRESULT STDMETHODCALLTYPE VideoProc::Grab(QuiloImageStruct *imageStruct) { return context_.grab(imageStruct); }
-HRESULT STDMETHODCALLTYPE VideoProc::destroyCapture() { return context_.destroyCapture(); }
-HRESULT STDMETHODCALLTYPE VideoProc::startCapture() { return context_.startCapture(); }
-
-HRESULT STDMETHODCALLTYPE VideoProc::GetCameraBrightnessParam(LONG *v)
-{
-    return capture::get_property(context_.procAmp(), CameraProperty::Brightness, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::GetCameraContrastParam(LONG *v)
-{
-    return capture::get_property(context_.procAmp(), CameraProperty::Contrast, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::GetCameraHueParam(LONG *v)
-{
-    return capture::get_property(context_.procAmp(), CameraProperty::Hue, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::GetCameraSaturationParam(LONG *v)
-{
-    return capture::get_property(context_.procAmp(), CameraProperty::Saturation, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::GetCameraSharpnessParam(LONG *v)
-{
-    return capture::get_property(context_.procAmp(), CameraProperty::Sharpness, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::GetCameraWhiteBlanceParam(LONG *v)
-{
-    return capture::get_property(context_.procAmp(), CameraProperty::WhiteBalance, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::GetCameraBacklightCompensationParam(LONG *v)
-{
-    return capture::get_property(context_.procAmp(), CameraProperty::BacklightCompensation, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::GetCameraGammaParam(LONG *v)
-{
-    return capture::get_property(context_.procAmp(), CameraProperty::Gamma, v);
-}
-
-HRESULT STDMETHODCALLTYPE VideoProc::GetVideoStandParam(unsigned char *name)
-{
-    return capture::get_video_standard(context_.videoDecoder(), name);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::SetVideoStandParam(unsigned char *name)
-{
-    return capture::set_video_standard(context_.videoDecoder(), name);
-}
-
-HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportBrightness(VARIANT_BOOL *b)
-{
-    return capture::query_support(context_.procAmp(), CameraProperty::Brightness, b);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportContrast(VARIANT_BOOL *b)
-{
-    return capture::query_support(context_.procAmp(), CameraProperty::Contrast, b);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::IsCaneraSupportHue(VARIANT_BOOL *b)
-{
-    return capture::query_support(context_.procAmp(), CameraProperty::Hue, b);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportSaturation(VARIANT_BOOL *b)
-{
-    return capture::query_support(context_.procAmp(), CameraProperty::Saturation, b);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportSharpness(VARIANT_BOOL *b)
-{
-    return capture::query_support(context_.procAmp(), CameraProperty::Sharpness, b);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportGamma(VARIANT_BOOL *b)
-{
-    return capture::query_support(context_.procAmp(), CameraProperty::Gamma, b);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportWhiteBalance(VARIANT_BOOL *b)
-{
-    return capture::query_support(context_.procAmp(), CameraProperty::WhiteBalance, b);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::IsCameraSupportBacklightCompensation(VARIANT_BOOL *b)
-{
-    return capture::query_support(context_.procAmp(), CameraProperty::BacklightCompensation, b);
-}
-
-HRESULT STDMETHODCALLTYPE VideoProc::SetCameraBrightnessParam(LONG v)
-{
-    return capture::set_property(context_.procAmp(), CameraProperty::Brightness, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::SetCameraContrastParam(LONG v)
-{
-    return capture::set_property(context_.procAmp(), CameraProperty::Contrast, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::SetCameraHueParam(LONG v)
-{
-    return capture::set_property(context_.procAmp(), CameraProperty::Hue, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::SetCameraSaturationParam(LONG v)
-{
-    return capture::set_property(context_.procAmp(), CameraProperty::Saturation, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::SetCameraSharpnessParam(LONG v)
-{
-    return capture::set_property(context_.procAmp(), CameraProperty::Sharpness, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::SetCameraGammaParam(LONG v)
-{
-    return capture::set_property(context_.procAmp(), CameraProperty::Gamma, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::SetCameraWhiteBalance(LONG v)
-{
-    return capture::set_property(context_.procAmp(), CameraProperty::WhiteBalance, v);
-}
-HRESULT STDMETHODCALLTYPE VideoProc::SetCameraBlacklightCompansationParam(LONG v)
-{
-    return capture::set_property(context_.procAmp(), CameraProperty::BacklightCompensation, v);
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    auto *object = new (std::nothrow) VideoProc(outer);
+    if (!object) return E_OUTOFMEMORY;
+    // At count 0 a refused interface leaves nothing holding the object.
+    const HRESULT hr = object->own().QueryInterface(iid, out);
+    if (FAILED(hr)) delete object;
+    return hr;
 }
 
 } // namespace quilo::shell

@@ -1,5 +1,4 @@
-// The class object of one creatable class: a static object whose creation function is
-// its only difference from the others.
+// The test camera's class objects: one for the filter and one for its property page.
 #pragma once
 
 #include <windows.h>
@@ -7,21 +6,7 @@
 
 namespace quilo::testcam {
 
-class ClassFactory final : public IClassFactory
-{
-public:
-    using CreateFunction = HRESULT (*)(REFIID iid, void **out);
-    explicit constexpr ClassFactory(CreateFunction create) : create_(create) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override;
-    // Static lifetime: references do not count, LockServer does.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID iid, void **out) override;
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
-
-private:
-    CreateFunction create_;
-};
+// DllGetClassObject: the class object of `clsid`, asked for `iid`.
+HRESULT get_class_object(REFCLSID clsid, REFIID iid, void **out);
 
 } // namespace quilo::testcam

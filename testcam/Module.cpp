@@ -3,10 +3,6 @@
 
 #include <objbase.h>
 
-#include "common/HResult.h"
-#include "testcam/CameraFilter.h"
-#include "testcam/CameraIds.h"
-#include "testcam/CameraPage.h"
 #include "testcam/ClassFactory.h"
 #include "testcam/kit/ComTable.h"
 
@@ -14,21 +10,8 @@ namespace quilo::testcam {
 namespace {
 
 HINSTANCE g_instance = nullptr;
+// Outside references to the class objects and server locks.
 volatile LONG g_locks = 0;
-
-ClassFactory g_filterFactory(&CameraFilter::create);
-ClassFactory g_pageFactory(&CameraPage::create);
-
-struct ClassEntry
-{
-    const CLSID *clsid;
-    ClassFactory *factory;
-};
-
-const ClassEntry kClasses[] = {
-    {&kClsidTestCamera, &g_filterFactory},
-    {&kClsidTestCameraPage, &g_pageFactory},
-};
 
 } // namespace
 
@@ -51,11 +34,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void **out)
 {
-    RETURN_HR_IF_NULL(E_POINTER, out);
-    *out = nullptr;
-    for (const ClassEntry &entry : kClasses)
-        if (IsEqualCLSID(clsid, *entry.clsid)) return entry.factory->QueryInterface(iid, out);
-    return CLASS_E_CLASSNOTAVAILABLE;
+    return get_class_object(clsid, iid, out);
 }
 
 extern "C" HRESULT WINAPI DllCanUnloadNow()

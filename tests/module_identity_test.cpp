@@ -43,25 +43,6 @@ TEST_F(ModuleFile, TypeLibraryIsResourceOneInEnglish)
     EXPECT_EQ("MSFT", tlb.substr(0, 4));
 }
 
-TEST_F(ModuleFile, RegistryScriptDescribesTheAppId)
-{
-    std::string rgs = resource_bytes("REGISTRY", MAKEINTRESOURCEA(101), kChineseSimplified);
-    ASSERT_FALSE(rgs.empty());
-    const char *expected =
-        "HKCR\n"
-        "{\n"
-        "\tNoRemove AppID\n"
-        "\t{\n"
-        "\t\t'%APPID%' = s 'QuiloVideo'\n"
-        "\t\t'QuiloVideo.DLL'\n"
-        "\t\t{\n"
-        "\t\t\tval AppID = s '%APPID%'\n"
-        "\t\t}\n"
-        "\t}\n"
-        "}\n";
-    EXPECT_EQ(expected, rgs);
-}
-
 TEST_F(ModuleFile, StringHundredIsTheModuleName)
 {
     // String tables are stored in blocks of 16: string 100 lives in block 7.

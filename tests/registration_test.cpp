@@ -6,6 +6,7 @@
 #include <aclapi.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,13 +15,13 @@
 #include "common/ComPtr.h"
 #include "common/Handle.h"
 #include "common/ScopeGuard.h"
-#include "shell/TypeLibRegistration.h"
 #include "support/ComponentRegistration.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 using quilo::ComPtr;
+using quilo::UniqueHandle;
 using quilo::UniqueHkey;
 
 constexpr char kProgId[] = "QuiloVideo.CQuiloVideoProc.1";
@@ -29,17 +30,9 @@ constexpr char kFriendlyName[] = "CCQuiloVideoProc Object";
 constexpr HRESULT kPathTooLong = static_cast<HRESULT>(0x8007007A);
 constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005);
 
-std::string guid_text(REFGUID guid)
-{
-    LPOLESTR wide = nullptr;
-    if (FAILED(StringFromCLSID(guid, &wide))) return {};
-    std::string text = quilo::test::narrow(wide);
-    CoTaskMemFree(wide);
-    return text;
-}
-
-const std::string &clsid() { static const std::string s = guid_text(CLSID_CCQuiloVideoProc); return s; }
-const std::string &libid() { static const std::string s = guid_text(LIBID_QuiloVideo); return s; }
+// The identifiers as README documents them.
+std::string clsid() { return "{2E5A45BA-F0CD-473F-8FAA-0EA05B62A973}"; }
+std::string libid() { return "{9DDB99BC-C6B4-4741-AF3D-4EA83F2AF613}"; }
 std::string class_key() { return "CLSID\\" + clsid(); }
 std::string typelib_key() { return "TypeLib\\" + libid(); }
 
@@ -112,6 +105,19 @@ HRESULT load_registered_library(LCID lcid)
 
 using Values = std::map<std::string, std::string>;
 using Names = std::vector<std::string>;
+
+// The folder of a file's path, its last backslash kept.
+std::string folder_of(const std::string &path) { return path.substr(0, path.find_last_of('\\') + 1); }
+
+// The type library's registration as the platform reports it: its file and its help directory.
+void expect_registered_library(const std::string &file)
+{
+    BSTR path = nullptr;
+    ASSERT_EQ(S_OK, QueryPathOfRegTypeLib(LIBID_QuiloVideo, 1, 0, 0x409, &path));
+    EXPECT_EQ(file, quilo::test::narrow(path));
+    SysFreeString(path);
+    EXPECT_EQ((Values{{"", "REG_SZ:" + folder_of(file)}}), values(typelib_key() + "\\1.0\\HELPDIR"));
+}
 
 void expect_registered_tree(const std::string &modulePath)
 {
@@ -237,10 +243,76 @@ TEST_F(RegistrationTest, UnregistrationSkipsMissingPartsAndStillRemovesTheRest)
 
 TEST_F(RegistrationTest, UnregisteringWhatIsNotRegisteredReportsTheTypeLibraryFailure)
 {
-    const HRESULT hr = quilo::test::unregister_component();
-    EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
+    // What the platform answers for the library, read from the module file by the test itself,
+    // while it is not registered.
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(S_OK, LoadTypeLibEx(quilo::test::widen(QUILO_MODULE_PATH).c_str(), REGKIND_NONE, library.put()));
+    TLIBATTR *attr = nullptr;
+    ASSERT_EQ(S_OK, library->GetLibAttr(&attr));
+    const HRESULT notRegistered =
+        UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    library->ReleaseTLibAttr(attr);
+    ASSERT_TRUE(FAILED(notRegistered)) << std::hex << notRegistered;
+
+    EXPECT_EQ(notRegistered, quilo::test::unregister_component());
     expect_tree_absent();
     EXPECT_TRUE(key_exists("CLSID"));
+}
+
+// HKEY_CLASSES_ROOT of this process replaced by an empty key of the test's own for the object's
+// life, so that everything a registration in this process writes can be listed.
+class PrivateClassesRoot
+{
+public:
+    PrivateClassesRoot()
+    {
+        RegDeleteTreeA(HKEY_CURRENT_USER, kPath);
+        ready_ = RegCreateKeyExA(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(),
+                                 nullptr) == ERROR_SUCCESS &&
+                 RegOverridePredefKey(HKEY_CLASSES_ROOT, root_.get()) == ERROR_SUCCESS;
+    }
+    ~PrivateClassesRoot()
+    {
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        root_.reset();
+        RegDeleteTreeA(HKEY_CURRENT_USER, kPath);
+    }
+    PrivateClassesRoot(const PrivateClassesRoot &) = delete;
+    PrivateClassesRoot &operator=(const PrivateClassesRoot &) = delete;
+
+    bool ready() const { return ready_; }
+    // The keys at the top, in upper case and sorted.
+    Names top_keys() const
+    {
+        Names names = subkeys("");
+        for (std::string &name : names) CharUpperA(&name[0]);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    static constexpr char kPath[] = "Software\\QuiloPrivateClasses";
+    UniqueHkey root_;
+    bool ready_ = false;
+};
+
+// Only the class's own keys and the type library's: no AppID entry (the module's registry
+// script is never applied) and no component categories.
+TEST_F(RegistrationTest, RegistrationWritesItsOwnKeysAndNothingElse)
+{
+    PrivateClassesRoot root;
+    ASSERT_TRUE(root.ready());
+    ASSERT_EQ(Names{}, root.top_keys());
+
+    ASSERT_EQ(S_OK, quilo::test::register_component());
+    EXPECT_EQ((Names{"CLSID", "QUILOVIDEO.CQUILOVIDEOPROC", "QUILOVIDEO.CQUILOVIDEOPROC.1", "TYPELIB"}), root.top_keys());
+    EXPECT_EQ(Names{clsid()}, subkeys("CLSID"));
+    expect_registered_tree(QUILO_MODULE_PATH);
+
+    ASSERT_EQ(S_OK, quilo::test::unregister_component());
+    expect_tree_absent();
+    EXPECT_EQ(Names{}, subkeys("CLSID"));
+    EXPECT_EQ((Names{"CLSID", "TYPELIB"}), root.top_keys());
 }
 
 TEST_F(RegistrationTest, TypeLibraryIsRegisteredFromTheModule)
@@ -253,10 +325,7 @@ TEST_F(RegistrationTest, TypeLibraryIsRegisteredFromTheModule)
     ASSERT_EQ(S_OK, library->GetLibAttr(&attr));
     EXPECT_EQ(0x409u, attr->lcid);
     library->ReleaseTLibAttr(attr);
-    BSTR path = nullptr;
-    ASSERT_EQ(S_OK, QueryPathOfRegTypeLib(LIBID_QuiloVideo, 1, 0, 0x409, &path));
-    EXPECT_EQ(QUILO_MODULE_PATH, quilo::test::narrow(path));
-    SysFreeString(path);
+    expect_registered_library(QUILO_MODULE_PATH);
 
     // The file is recorded under the platform of the module's own library: win32 for the
     // 32-bit module, win64 for the 64-bit one, so both can be registered side by side.
@@ -271,23 +340,25 @@ TEST_F(RegistrationTest, TypeLibraryIsRegisteredFromTheModule)
 
 // --- Module paths at the 260-character limit -------------------------------------------------
 
-// A copy of the module at a path of exactly `length` characters, loaded for the test.
+// A copy of the module at a path of exactly `length` characters, named `name`, loaded for the
+// test; without `typeLibrary` the copy carries no usable type library of its own.
 class ModuleCopy
 {
 public:
-    explicit ModuleCopy(size_t length)
+    explicit ModuleCopy(size_t length, const std::wstring &name = L"QuiloVideo.ocx", bool typeLibrary = true)
     {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         dir_ = std::wstring(temp) + L"quilo-path";
         CreateDirectoryW(dir_.c_str(), nullptr);
-        const std::wstring file = L"\\QuiloVideo.ocx";
-        const size_t fill = length - dir_.size() - 1 - file.size();
+        const size_t fill = length - dir_.size() - 2 - name.size();
         sub_ = dir_ + L"\\" + std::wstring(fill, L'd');
-        path_ = sub_ + file;
+        path_ = sub_ + L"\\" + name;
         CreateDirectoryW(sub_.c_str(), nullptr);
-        CopyFileW(quilo::test::widen(QUILO_MODULE_PATH).c_str(), path_.c_str(), FALSE);
-        module_ = LoadLibraryW(path_.c_str());
+        if (!CopyFileW(quilo::test::widen(QUILO_MODULE_PATH).c_str(), path_.c_str(), FALSE)) return;
+        if (!typeLibrary && !spoil_type_library()) return;
+        // A trailing dot keeps the loader from adding ".dll" to a name without an extension.
+        module_ = LoadLibraryW((name.find(L'.') == std::wstring::npos ? path_ + L"." : path_).c_str());
     }
     ~ModuleCopy()
     {
@@ -306,6 +377,19 @@ public:
     }
 
 private:
+    // Wine's UpdateResource does not delete a resource, so the library's bytes are overwritten
+    // with some that are no type library.
+    bool spoil_type_library()
+    {
+        HANDLE update = BeginUpdateResourceW(path_.c_str(), FALSE);
+        if (!update) return false;
+        char noLibrary[] = "no type library";
+        const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+        const bool replaced =
+            UpdateResourceW(update, L"TYPELIB", MAKEINTRESOURCEW(1), english, noLibrary, sizeof(noLibrary));
+        return EndUpdateResourceW(update, !replaced) && replaced;
+    }
+
     std::wstring dir_, sub_, path_;
     HMODULE module_ = nullptr;
 };
@@ -337,6 +421,52 @@ TEST_F(RegistrationTest, PathOf260CharactersOrMoreWritesAndRemovesNothing)
         EXPECT_EQ(registered, tree_dump());
         EXPECT_EQ(S_OK, load_registered_library(0x409));
         ASSERT_EQ(S_OK, quilo::test::unregister_component());
+    }
+}
+
+// --- Where the type library comes from ---------------------------------------------------------
+
+// The built module's type library written out as a file.
+void write_type_library(const std::string &file)
+{
+    HMODULE module = LoadLibraryExA(QUILO_MODULE_PATH, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    auto unload = quilo::scope_exit([&] { FreeLibrary(module); });
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(1), "TYPELIB");
+    ASSERT_NE(nullptr, resource);
+    const void *bytes = LockResource(LoadResource(module, resource));
+    UniqueHandle out(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(out);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(out.get(), bytes, SizeofResource(module, resource), &written, nullptr));
+}
+
+// A module without its own type library registers the ".tlb" file beside it (the module's
+// extension replaced, or added when it has none), and reports that file's failure without it.
+TEST_F(RegistrationTest, TlbBesideTheModuleIsTheFallback)
+{
+    for (const wchar_t *name : {L"QuiloVideo.ocx", L"QuiloVideo"}) {
+        SCOPED_TRACE(quilo::test::narrow(name));
+        ModuleCopy copy(120, name, false);
+        ASSERT_NE(nullptr, copy.module());
+        ComPtr<ITypeLib> library;
+        ASSERT_TRUE(FAILED(LoadTypeLib(quilo::test::widen(copy.path()).c_str(), library.put())))
+            << "the copy still carries a type library";
+        const std::string tlb = folder_of(copy.path()) + "QuiloVideo.tlb";
+        auto removeTlb = quilo::scope_exit([&] { DeleteFileA(tlb.c_str()); });
+
+        const HRESULT noFile = LoadTypeLib(quilo::test::widen(tlb).c_str(), library.put());
+        ASSERT_TRUE(FAILED(noFile)) << std::hex << noFile;
+        EXPECT_EQ(noFile, copy.call("DllRegisterServer"));
+        expect_registered_tree(copy.path());
+        EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
+
+        ASSERT_NO_FATAL_FAILURE(write_type_library(tlb));
+        ASSERT_EQ(S_OK, copy.call("DllRegisterServer"));
+        expect_registered_library(tlb);
+        EXPECT_EQ(S_OK, copy.call("DllUnregisterServer"));
+        expect_tree_absent();
+        EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
     }
 }
 
@@ -520,10 +650,12 @@ TEST_F(RegistrationTest, RefusedTypeLibraryKeysFailWithThePlatformsOwnResult)
     RefusedKeys refused;
     ASSERT_NO_FATAL_FAILURE(refused.refuse(typelib_key(), kWrites));
 
+    // The platform's own answers for the library read from the module file by the test itself,
+    // registered from that file with the module's folder as its help directory.
+    std::wstring path = quilo::test::widen(QUILO_MODULE_PATH);
+    std::wstring helpDir = quilo::test::widen(folder_of(QUILO_MODULE_PATH));
     ComPtr<ITypeLib> library;
-    std::wstring path;
-    ASSERT_EQ(S_OK, quilo::shell::load_type_library(QUILO_MODULE_PATH, library, path));
-    std::wstring helpDir = quilo::shell::help_directory(path);
+    ASSERT_EQ(S_OK, LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()));
     const HRESULT registerResult = RegisterTypeLib(library.get(), &path[0], &helpDir[0]);
     TLIBATTR *attr = nullptr;
     ASSERT_EQ(S_OK, library->GetLibAttr(&attr));

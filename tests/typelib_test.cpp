@@ -15,6 +15,8 @@ using quilo::ComPtr;
 namespace {
 
 const wchar_t kMethodPrefix[] = L"\u65b9\u6cd5"; // "方法"
+// The help strings read back as Chinese text only in a host whose ANSI code page is 936.
+const char kCodePageNote[] = "help string read with ANSI code page ";
 
 struct Param
 {
@@ -131,12 +133,6 @@ protected:
     ComPtr<ITypeLib> lib;
 };
 
-TEST(HostCodePage, IsSimplifiedChinese)
-{
-    // The help strings are checked as a code page 936 host reads them.
-    ASSERT_EQ(936u, GetACP());
-}
-
 TEST_F(TypeLibTest, LibraryAttributes)
 {
     TLIBATTR *attr = nullptr;
@@ -150,7 +146,7 @@ TEST_F(TypeLibTest, LibraryAttributes)
 
     Doc d = library_doc(lib.get(), -1);
     EXPECT_EQ(L"QuiloVideo", d.name);
-    EXPECT_EQ(L"QuiloVideo 1.0 \u7c7b\u578b\u5e93", d.help); // "类型库"
+    EXPECT_EQ(L"QuiloVideo 1.0 \u7c7b\u578b\u5e93", d.help) << kCodePageNote << GetACP(); // "类型库"
 }
 
 TEST_F(TypeLibTest, CoclassInterfaceRecordInThatOrder)
@@ -202,7 +198,8 @@ TEST_F(TypeLibTest, InterfaceDerivesFromIUnknownOnly)
     EXPECT_EQ(32 * kSlotBytes, attr->cbSizeVft);
     EXPECT_EQ(1, attr->cImplTypes);
     iface->ReleaseTypeAttr(attr);
-    EXPECT_EQ(L"ICQuiloVideoProc \u63a5\u53e3", member_doc(iface.get(), MEMBERID_NIL).help); // "接口"
+    EXPECT_EQ(L"ICQuiloVideoProc \u63a5\u53e3", member_doc(iface.get(), MEMBERID_NIL).help) // "接口"
+        << kCodePageNote << GetACP();
 
     HREFTYPE ref = 0;
     ASSERT_EQ(S_OK, iface->GetRefTypeOfImplType(0, &ref));
@@ -255,7 +252,7 @@ TEST_F(TypeLibTest, MethodsMatchTheTableSlotBySlot)
 
         std::wstring help = kMethodPrefix;
         help += (i == 1) ? L"grab" : m.name;
-        EXPECT_EQ(help, member_doc(iface.get(), fd->memid).help);
+        EXPECT_EQ(help, member_doc(iface.get(), fd->memid).help) << kCodePageNote << GetACP();
         iface->ReleaseFuncDesc(fd);
     }
 }

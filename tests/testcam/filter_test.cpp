@@ -162,14 +162,17 @@ TEST_F(FilterTest, ClassObjectsAndModuleLifetime)
 
     EXPECT_EQ(S_FALSE, canUnload()) << "the fixture's camera is alive";
     camera_ = nullptr;
-    EXPECT_EQ(S_OK, canUnload());
-    ASSERT_EQ(S_OK, factory->LockServer(TRUE));
-    EXPECT_EQ(S_FALSE, canUnload());
-    ASSERT_EQ(S_OK, factory->LockServer(FALSE));
+    EXPECT_EQ(S_FALSE, canUnload()) << "the class object is held";
     ComPtr<IBaseFilter> direct;
     ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IBaseFilter, direct.put_void()));
-    EXPECT_EQ(S_FALSE, canUnload());
+    ASSERT_EQ(S_OK, factory->LockServer(TRUE));
+    factory = nullptr;
+    EXPECT_EQ(S_FALSE, canUnload()) << "a filter and a server lock";
     direct = nullptr;
+    EXPECT_EQ(S_FALSE, canUnload()) << "a server lock";
+    ASSERT_EQ(S_OK, get(kCameraClsid, IID_IClassFactory, factory.put_void()));
+    ASSERT_EQ(S_OK, factory->LockServer(FALSE));
+    factory = nullptr;
     EXPECT_EQ(S_OK, canUnload());
 }
 

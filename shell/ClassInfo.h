@@ -1,0 +1,13 @@
+// IProvideClassInfo's answer: the coclass's type information from the registered type library.
+#pragma once
+
+#include <oaidl.h>
+
+namespace quilo::shell {
+
+// A new reference to the coclass's ITypeInfo, loaded once and kept for the module's life. Until
+// the type library is registered it fails with the platform's result (out-pointer null) and the
+// next call tries again.
+HRESULT get_class_info(ITypeInfo **out) noexcept;
+
+} // namespace quilo::shell
