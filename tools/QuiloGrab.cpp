@@ -10,6 +10,7 @@
 #include "tools/CameraControlTable.h"
 #include "tools/CommandLine.h"
 #include "common/DeviceList.h"
+#include "common/VideoFormat.h"
 #include "tools/ErrorText.h"
 #include "tools/ImageFiles.h"
 #include "tools/VideoProcHost.h"
@@ -118,7 +119,7 @@ int run_grab(const Options &options)
                          record.data ? "set" : "null");
             return kExitFailure;
         }
-        const long stride = (record.width * record.channels + 3) & ~3L;
+        const long stride = rgb24_stride(record.width);
         host::FrameView frame;
         frame.pixels = record.data;
         frame.width = record.width;
