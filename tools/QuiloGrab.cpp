@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/CameraControlTable.h"
+#include "tools/ComApartment.h"
 #include "tools/CommandLine.h"
 #include "common/DeviceList.h"
 #include "common/VideoFormat.h"
@@ -27,22 +28,6 @@ int fail(const std::string &what, HRESULT hr)
     host::report_failure(kProgram, what, hr);
     return kExitFailure;
 }
-
-class ComApartment
-{
-public:
-    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment &) = delete;
-    ComApartment &operator=(const ComApartment &) = delete;
-    HRESULT result() const { return hr_; }
-
-private:
-    HRESULT hr_;
-};
 
 std::string device_label(long position)
 {
@@ -223,7 +208,7 @@ int run(int argc, char **argv)
         return 0;
     }
 
-    ComApartment com;
+    host::ComApartment com;
     if (FAILED(com.result())) return fail("CoInitializeEx", com.result());
     switch (options.command) {
     case Command::List: return run_list();
