@@ -115,15 +115,18 @@ void PicturePane::paint()
         return;
     }
     const RECT picture = picture_rect();
+    // A blit that fails leaves the old picture: a paint has no one to tell, and the next
+    // frame paints again.
     host::MemoryDc source(dc);
     if (source) {
         host::Selection frame(source.get(), bitmap_.get());
         if (picture.right == width_ && picture.bottom == height_) {
-            BitBlt(dc, 0, 0, width_, height_, source.get(), 0, 0, SRCCOPY);
+            static_cast<void>(BitBlt(dc, 0, 0, width_, height_, source.get(), 0, 0, SRCCOPY));
         } else {
             SetStretchBltMode(dc, HALFTONE);
             SetBrushOrgEx(dc, 0, 0, nullptr);
-            StretchBlt(dc, 0, 0, picture.right, picture.bottom, source.get(), 0, 0, width_, height_, SRCCOPY);
+            static_cast<void>(
+                StretchBlt(dc, 0, 0, picture.right, picture.bottom, source.get(), 0, 0, width_, height_, SRCCOPY));
         }
     }
     // Only what the picture leaves free is filled, so the picture itself never flickers.

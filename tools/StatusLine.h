@@ -24,8 +24,11 @@ public:
 
 private:
     void set_part(int part, const std::string &text);
+    void set_grab_text(const std::string &text);
+    int text_width(const std::string &text) const;
 
     HWND window_ = nullptr;
+    std::string grabText_;
 };
 
 } // namespace quilo::view

@@ -20,6 +20,7 @@ constexpr UINT_PTR kGrabTimer = 1;
 constexpr UINT kOpenLater = WM_APP + 1; // a size picked from the list: its text is in place only afterwards
 constexpr int kMargin = 8;
 constexpr int kBarHeight = 24;
+constexpr int kBarSpacing = 6;
 constexpr int kGap = 12;
 constexpr int kPanelWidth = 280;
 constexpr int kStandardHeight = 48;    // its label and its drop-down
@@ -126,7 +127,7 @@ void ViewerWindow::layout()
         // A combo box's height includes its drop-down list.
         const bool combo = barControls_[i] == deviceList_ || barControls_[i] == sizeList_;
         MoveWindow(barControls_[i], x, kMargin, barWidths_[i], combo ? 300 : kBarHeight, TRUE);
-        x += barWidths_[i] + 6;
+        x += barWidths_[i] + kBarSpacing;
     }
     const int top = kMargin + kBarHeight + kMargin;
     const int panelX = std::max<int>(client.right - kMargin - kPanelWidth, kMargin + kGap);
@@ -139,13 +140,22 @@ void ViewerWindow::layout()
     InvalidateRect(window_, nullptr, TRUE);
 }
 
+int ViewerWindow::bar_width() const
+{
+    int width = 0;
+    for (const int part : barWidths_) width += part + kBarSpacing;
+    return width - kBarSpacing;
+}
+
 // Grows or shrinks the window so that the frame is painted 1:1, as far as the screen allows.
 void ViewerWindow::fit_window(int frameWidth, int frameHeight)
 {
     RECT status = {};
     GetWindowRect(status_.window(), &status);
     const int panelHeight = ControlSliders::height() + kStandardHeight;
-    RECT wanted = {0, 0, kMargin + std::max(frameWidth, kMinimumPicture) + kGap + kPanelWidth + kMargin,
+    const int clientWidth = std::max(kMargin + std::max(frameWidth, kMinimumPicture) + kGap + kPanelWidth + kMargin,
+                                     bar_width() + 2 * kMargin);
+    RECT wanted = {0, 0, clientWidth,
                    kMargin + kBarHeight + kMargin + std::max(frameHeight, panelHeight) + kMargin +
                        (status.bottom - status.top)};
     AdjustWindowRectEx(&wanted, static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_STYLE)), FALSE, 0);
@@ -318,11 +328,14 @@ void ViewerWindow::set_standard()
 void ViewerWindow::start_live()
 {
     if (!deviceOpen_) return;
+    // As often as the timer allows: each Grab itself waits for the device's next frame.
+    if (!SetTimer(window_, kGrabTimer, USER_TIMER_MINIMUM, nullptr)) {
+        report("SetTimer", hresult_from_win32(GetLastError()));
+        return;
+    }
     live_ = true;
     rate_.reset();
     status_.set_frame_rate(0);
-    // As often as the timer allows: each Grab itself waits for the device's next frame.
-    SetTimer(window_, kGrabTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
 void ViewerWindow::stop_live()
@@ -345,7 +358,7 @@ void ViewerWindow::grab_frame()
     if (FAILED(hr)) {
         // Retrying at once would hold the window for another Grab's bound, and so on.
         stop_live();
-        status_.set_message("The live picture stopped at the failed Grab; Open tries again");
+        status_.set_message("Live picture stopped; Open tries again");
         if (snapshot_pending()) end_snapshot(1, host::failure_text("Grab", hr));
         return;
     }
@@ -490,9 +503,14 @@ LRESULT ViewerWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         layout();
         return 0;
-    case WM_GETMINMAXINFO:
-        reinterpret_cast<MINMAXINFO *>(lParam)->ptMinTrackSize = {640, 420};
+    case WM_GETMINMAXINFO: {
+        // Room for the row of buttons and a small picture beside the sliders.
+        RECT smallest = {0, 0, bar_width() + 2 * kMargin, 420};
+        AdjustWindowRectEx(&smallest, static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_STYLE)), FALSE, 0);
+        reinterpret_cast<MINMAXINFO *>(lParam)->ptMinTrackSize = {smallest.right - smallest.left,
+                                                                  smallest.bottom - smallest.top};
         return 0;
+    }
     case WM_CLOSE:
         // Not in the middle of a call: its modal loop would return into a destroyed window.
         if (inCall_) closeRequested_ = true;

@@ -39,6 +39,7 @@ private:
 
     void create_children();
     void layout();
+    int bar_width() const; // the row of lists and buttons at the top
     void fit_window(int frameWidth, int frameHeight);
     void fill_device_list();
     void fill_size_list();
