@@ -297,9 +297,13 @@ TEST_F(ViewTest, ControlsTheDeviceLacksAreDisabledAndTheStandardListFollowsTheDe
         ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000)) << viewer.output();
         EXPECT_TRUE(IsWindowEnabled(viewer.control(qv::kFirstSlider + kBrightness)));
         EXPECT_TRUE(IsWindowEnabled(viewer.control(qv::kFirstSlider + kGamma)));
-        for (const int lacking : {1, kHue, 3, 4, kWhiteBalance, 7})
-            EXPECT_FALSE(IsWindowEnabled(viewer.control(qv::kFirstSlider + lacking))) << "control " << lacking;
+        for (const int lacking : {1, kHue, 3, 4, kWhiteBalance, 7}) {
+            HWND slider = viewer.control(qv::kFirstSlider + lacking);
+            ASSERT_NE(nullptr, slider) << "control " << lacking;
+            EXPECT_FALSE(IsWindowEnabled(slider)) << "control " << lacking;
+        }
         HWND standards = viewer.control(qv::kStandardList);
+        ASSERT_NE(nullptr, standards);
         EXPECT_FALSE(IsWindowEnabled(standards));
         EXPECT_EQ("None Video", Viewer::text_of(standards));
     }
@@ -309,6 +313,7 @@ TEST_F(ViewTest, ControlsTheDeviceLacksAreDisabledAndTheStandardListFollowsTheDe
     Viewer viewer("--device 0 --size 160x120", output_file());
     ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000)) << viewer.output();
     HWND standards = viewer.control(qv::kStandardList);
+    ASSERT_NE(nullptr, standards);
     EXPECT_TRUE(IsWindowEnabled(standards));
     EXPECT_EQ("PAL_B", Viewer::text_of(standards));
     // The list holds the component's 19 names in their order; the last is SECAM_L1.
