@@ -40,6 +40,33 @@ bool wait_until(const std::function<bool()> &done, DWORD timeoutMs)
     }
 }
 
+struct WindowSearch
+{
+    DWORD process;
+    const char *className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_window(HWND window, LPARAM data)
+{
+    auto *search = reinterpret_cast<WindowSearch *>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof(name));
+    if (process == search->process && std::string(name) == search->className && IsWindowVisible(window))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+// The visible top-level windows of a class that a process shows.
+std::vector<HWND> windows_of(DWORD process, const char *className)
+{
+    WindowSearch search = {process, className, {}};
+    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // One run of quilo-view: its process, its main window, its output.
 class Viewer
 {
@@ -96,7 +123,8 @@ public:
     HWND window()
     {
         wait_until([this] {
-            EnumWindows(find_main, reinterpret_cast<LPARAM>(this));
+            const std::vector<HWND> found = windows_of(id_, qv::kMainWindowClass);
+            if (!found.empty()) window_ = found.front();
             return window_ != nullptr;
         }, 30000);
         return window_;
@@ -154,18 +182,6 @@ public:
     DWORD id() const { return id_; }
 
 private:
-    static BOOL CALLBACK find_main(HWND window, LPARAM self)
-    {
-        auto *viewer = reinterpret_cast<Viewer *>(self);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        char name[64] = {};
-        GetClassNameA(window, name, sizeof(name));
-        if (process != viewer->id_ || std::string(name) != qv::kMainWindowClass) return TRUE;
-        viewer->window_ = window;
-        return FALSE;
-    }
-
     std::string outputFile_;
     quilo::UniqueHandle output_;
     quilo::UniqueHandle process_;
@@ -343,18 +359,6 @@ TEST_F(ViewTest, AStallingDeviceShowsTheTimeoutAndTheWindowStillAnswers)
     EXPECT_EQ("stopped", viewer.status(qv::kStatusFrameRate));
 }
 
-// Closes the property frame the viewer shows, from outside its process, as a user would.
-BOOL CALLBACK close_property_frame(HWND window, LPARAM closed)
-{
-    char title[256] = {};
-    GetWindowTextA(window, title, sizeof(title));
-    if (std::string(title).rfind("Properties for", 0) == 0) {
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
-        *reinterpret_cast<bool *>(closed) = true;
-    }
-    return TRUE;
-}
-
 TEST_F(ViewTest, PropertiesShowsTheCapturePinsPagesAndTheLivePictureResumes)
 {
     ASSERT_TRUE(qt::add_device("View Cam", "--size 160x120"));
@@ -364,42 +368,22 @@ TEST_F(ViewTest, PropertiesShowsTheCapturePinsPagesAndTheLivePictureResumes)
 
     PostMessageA(viewer.window(), WM_COMMAND, MAKEWPARAM(qv::kPropertiesButton, BN_CLICKED),
                  reinterpret_cast<LPARAM>(viewer.control(qv::kPropertiesButton)));
-    bool closed = false;
+    // Closed from outside, as a user would.
     EXPECT_TRUE(wait_until([&] {
-        EnumWindows(close_property_frame, reinterpret_cast<LPARAM>(&closed));
-        return closed;
+        for (HWND dialog : windows_of(viewer.id(), "#32770")) {
+            char title[256] = {};
+            GetWindowTextA(dialog, title, sizeof(title));
+            if (std::string(title).rfind("Properties for", 0) != 0) continue;
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            return true;
+        }
+        return false;
     }, 30000));
     ASSERT_TRUE(viewer.status_shows(qv::kStatusMessage, "property pages", 30000)) << viewer.status(qv::kStatusMessage);
     EXPECT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000));
     const qt::DeviceRecord record = qt::read_device_record("View Cam");
     EXPECT_GE(record.pageActivations, 1);
     EXPECT_EQ(formatSets, static_cast<long>(record.formatSets.size())) << "the pages choose the size, not the viewer";
-}
-
-struct DialogSearch
-{
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK find_dialog(HWND window, LPARAM data)
-{
-    auto *search = reinterpret_cast<DialogSearch *>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof(name));
-    if (process != search->process || std::string(name) != "#32770" || !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// The viewer's file dialog, once it is up.
-HWND save_dialog(DWORD viewerProcess)
-{
-    DialogSearch search = {viewerProcess, nullptr};
-    EnumWindows(find_dialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 TEST_F(ViewTest, SaveFrameWritesTheShownFrameInTheChosenFormat)
@@ -413,7 +397,11 @@ TEST_F(ViewTest, SaveFrameWritesTheShownFrameInTheChosenFormat)
         PostMessageA(viewer.window(), WM_COMMAND, MAKEWPARAM(qv::kSaveButton, BN_CLICKED),
                      reinterpret_cast<LPARAM>(viewer.control(qv::kSaveButton)));
         HWND dialog = nullptr;
-        ASSERT_TRUE(wait_until([&] { return (dialog = save_dialog(viewer.id())) != nullptr; }, 30000));
+        ASSERT_TRUE(wait_until([&] {
+            const std::vector<HWND> dialogs = windows_of(viewer.id(), "#32770");
+            dialog = dialogs.empty() ? nullptr : dialogs.front();
+            return dialog != nullptr;
+        }, 30000));
         // The file name box: edt1 in the classic layout, the combo box cmb13 in the newer one.
         HWND nameBox = GetDlgItem(dialog, 0x480);
         if (!nameBox) nameBox = GetDlgItem(dialog, 0x47c);
