@@ -5,22 +5,22 @@ namespace quilo::host {
 using Proc = ICQuiloVideoProcClass;
 
 // Gamma is read only through the class's extra slot; its support query and setter are published.
-const CameraControl kCameraControls[8] = {
-    {"brightness", "IsCameraSupportBrightness", "GetCameraBrightnessParam", "SetCameraBrightnessParam",
+const CameraControl kCameraControls[kCameraControlCount] = {
+    {"brightness", "Brightness", VideoProcAmp_Brightness, "IsCameraSupportBrightness", "GetCameraBrightnessParam", "SetCameraBrightnessParam",
      &Proc::IsCameraSupportBrightness, &Proc::GetCameraBrightnessParam, &Proc::SetCameraBrightnessParam},
-    {"contrast", "IsCameraSupportContrast", "GetCameraContrastParam", "SetCameraContrastParam",
+    {"contrast", "Contrast", VideoProcAmp_Contrast, "IsCameraSupportContrast", "GetCameraContrastParam", "SetCameraContrastParam",
      &Proc::IsCameraSupportContrast, &Proc::GetCameraContrastParam, &Proc::SetCameraContrastParam},
-    {"hue", "IsCaneraSupportHue", "GetCameraHueParam", "SetCameraHueParam",
+    {"hue", "Hue", VideoProcAmp_Hue, "IsCaneraSupportHue", "GetCameraHueParam", "SetCameraHueParam",
      &Proc::IsCaneraSupportHue, &Proc::GetCameraHueParam, &Proc::SetCameraHueParam},
-    {"saturation", "IsCameraSupportSaturation", "GetCameraSaturationParam", "SetCameraSaturationParam",
+    {"saturation", "Saturation", VideoProcAmp_Saturation, "IsCameraSupportSaturation", "GetCameraSaturationParam", "SetCameraSaturationParam",
      &Proc::IsCameraSupportSaturation, &Proc::GetCameraSaturationParam, &Proc::SetCameraSaturationParam},
-    {"sharpness", "IsCameraSupportSharpness", "GetCameraSharpnessParam", "SetCameraSharpnessParam",
+    {"sharpness", "Sharpness", VideoProcAmp_Sharpness, "IsCameraSupportSharpness", "GetCameraSharpnessParam", "SetCameraSharpnessParam",
      &Proc::IsCameraSupportSharpness, &Proc::GetCameraSharpnessParam, &Proc::SetCameraSharpnessParam},
-    {"gamma", "IsCameraSupportGamma", "GetCameraGammaParam", "SetCameraGammaParam",
+    {"gamma", "Gamma", VideoProcAmp_Gamma, "IsCameraSupportGamma", "GetCameraGammaParam", "SetCameraGammaParam",
      &Proc::IsCameraSupportGamma, &Proc::GetCameraGammaParam, &Proc::SetCameraGammaParam},
-    {"whitebalance", "IsCameraSupportWhiteBalance", "GetCameraWhiteBlanceParam", "SetCameraWhiteBalance",
+    {"whitebalance", "White balance", VideoProcAmp_WhiteBalance, "IsCameraSupportWhiteBalance", "GetCameraWhiteBlanceParam", "SetCameraWhiteBalance",
      &Proc::IsCameraSupportWhiteBalance, &Proc::GetCameraWhiteBlanceParam, &Proc::SetCameraWhiteBalance},
-    {"backlightcompensation", "IsCameraSupportBacklightCompensation", "GetCameraBacklightCompensationParam",
+    {"backlightcompensation", "Backlight compensation", VideoProcAmp_BacklightCompensation, "IsCameraSupportBacklightCompensation", "GetCameraBacklightCompensationParam",
      "SetCameraBlacklightCompansationParam", &Proc::IsCameraSupportBacklightCompensation,
      &Proc::GetCameraBacklightCompensationParam, &Proc::SetCameraBlacklightCompansationParam},
 };

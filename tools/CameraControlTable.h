@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <strmif.h>
 
 #include "QuiloVideoClass.h"
 
@@ -10,6 +11,8 @@ namespace quilo::host {
 struct CameraControl
 {
     const char *name;        // lower case, as the test camera's options spell them
+    const char *label;       // as a window shows it
+    VideoProcAmpProperty property; // the device's own property behind the component's methods
     const char *supportCall; // method names for messages
     const char *getCall;
     const char *setCall;
@@ -18,7 +21,8 @@ struct CameraControl
     HRESULT(STDMETHODCALLTYPE ICQuiloVideoProcClass::*set)(LONG);
 };
 
-extern const CameraControl kCameraControls[8];
+constexpr int kCameraControlCount = 8;
+extern const CameraControl kCameraControls[kCameraControlCount];
 
 // Case-insensitive lookup; null for an unknown name.
 const CameraControl *find_camera_control(const char *name);

@@ -1,12 +1,15 @@
 #include "tools/CommandLine.h"
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
+
+#include "tools/NumberText.h"
 
 namespace quilo::grab {
 namespace {
+
+using host::parse_long;
+using host::parse_size;
 
 const char kUsage[] =
     "usage: quilo-grab COMMAND [OPTIONS]\n"
@@ -61,25 +64,6 @@ const char kUsage[] =
     "line that is not understood.\n"
     "The component must be registered first, the module of this program's own bitness (the\n"
     "QuiloVideo.ocx beside it): regsvr32 QuiloVideo.ocx.\n";
-
-bool parse_long(const char *text, long low, long high, long &value)
-{
-    if (!text || !*text) return false;
-    errno = 0;
-    char *end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
-    value = v;
-    return true;
-}
-
-bool parse_size(const char *text, long &width, long &height)
-{
-    const char *x = text ? std::strpbrk(text, "xX") : nullptr;
-    if (!x) return false;
-    const std::string w(text, x);
-    return parse_long(w.c_str(), 1, 32767, width) && parse_long(x + 1, 1, 32767, height);
-}
 
 const char *command_name(Command c)
 {

@@ -95,12 +95,18 @@ std::string error_text(HRESULT hr)
     return text;
 }
 
-void report_failure(const char *program, const std::string &what, HRESULT hr)
+std::string failure_text(const std::string &what, HRESULT hr)
 {
     const std::string text = error_text(hr);
+    char code[16];
+    std::snprintf(code, sizeof(code), "0x%08lX", static_cast<unsigned long>(hr));
+    return what + " failed: " + code + " " + (text.empty() ? "(no message text for this code)" : text);
+}
+
+void report_failure(const char *program, const std::string &what, HRESULT hr)
+{
     std::fflush(stdout);
-    std::fprintf(stderr, "%s: %s failed: 0x%08lX %s\n", program, what.c_str(), static_cast<unsigned long>(hr),
-                 text.empty() ? "(no message text for this code)" : text.c_str());
+    std::fprintf(stderr, "%s: %s\n", program, failure_text(what, hr).c_str());
     std::fflush(stderr);
 }
 

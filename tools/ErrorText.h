@@ -12,6 +12,9 @@ namespace quilo::host {
 // "(VFW_E_NO_CAPTURE_HARDWARE) No capture hardware is available". Empty when nothing knows it.
 std::string error_text(HRESULT hr);
 
+// "<what> failed: 0x8004xxxx <text>", the one way a failing call is shown to the user.
+std::string failure_text(const std::string &what, HRESULT hr);
+
 // "<program>: <what> failed: 0x8004xxxx <text>" on standard error.
 void report_failure(const char *program, const std::string &what, HRESULT hr);
 

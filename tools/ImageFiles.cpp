@@ -1,12 +1,10 @@
 #include "tools/ImageFiles.h"
 
-#include <zlib.h>
-#include <cstdint>
-#include <cstring>
-#include <vector>
+#include <wincodec.h>
 
-#include "common/Handle.h"
+#include "common/ComPtr.h"
 #include "common/HResult.h"
+#include "common/ScopeGuard.h"
 
 namespace quilo::host {
 namespace {
@@ -17,19 +15,15 @@ HRESULT last_error()
     return err ? hresult_from_win32(err) : E_FAIL;
 }
 
-// The whole file is built in memory and written at once, so a failure leaves nothing half-made.
-HRESULT write_file(const std::string &path, const std::vector<unsigned char> &bytes)
+std::wstring widen(const std::string &s)
 {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
-    if (!file) return last_error();
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    HRESULT hr = ok ? S_OK : last_error();
-    if (SUCCEEDED(hr) && written != bytes.size()) hr = hresult_from_win32(ERROR_HANDLE_DISK_FULL);
-    file.reset();
-    if (FAILED(hr)) DeleteFileA(path.c_str());
-    return hr;
+    if (s.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
+    if (n <= 1) return {};
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
+    w.resize(static_cast<size_t>(n - 1));
+    return w;
 }
 
 HRESULT check_frame(const FrameView &frame)
@@ -40,118 +34,71 @@ HRESULT check_frame(const FrameView &frame)
     return S_OK;
 }
 
-void put_le16(std::vector<unsigned char> &out, uint16_t v)
+// One frame, 24 bits per pixel, handed to the encoder top row first without the source's
+// row padding.
+HRESULT encode(IWICImagingFactory *factory, REFGUID container, IStream *stream, const FrameView &frame)
 {
-    out.push_back(static_cast<unsigned char>(v));
-    out.push_back(static_cast<unsigned char>(v >> 8));
+    ComPtr<IWICBitmapEncoder> encoder;
+    RETURN_IF_FAILED(factory->CreateEncoder(container, nullptr, encoder.put()));
+    RETURN_IF_FAILED(encoder->Initialize(stream, WICBitmapEncoderNoCache));
+    ComPtr<IWICBitmapFrameEncode> target;
+    ComPtr<IPropertyBag2> options;
+    RETURN_IF_FAILED(encoder->CreateNewFrame(target.put(), options.put()));
+    RETURN_IF_FAILED(target->Initialize(options.get()));
+    RETURN_IF_FAILED(target->SetSize(static_cast<UINT>(frame.width), static_cast<UINT>(frame.height)));
+    RETURN_IF_FAILED(target->SetResolution(72.0, 72.0));
+    // The encoder may answer with the nearest format it writes; anything but 24-bit
+    // blue-green-red would change the picture, so it is refused rather than converted.
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+    RETURN_IF_FAILED(target->SetPixelFormat(&format));
+    RETURN_HR_IF(WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT, !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR));
+    const UINT rowBytes = static_cast<UINT>(frame.width) * 3;
+    for (int y = 0; y < frame.height; ++y) {
+        // WritePixels takes a non-const buffer but only reads it.
+        BYTE *row = const_cast<BYTE *>(frame.row(y));
+        RETURN_IF_FAILED(target->WritePixels(1, rowBytes, rowBytes, row));
+    }
+    RETURN_IF_FAILED(target->Commit());
+    return encoder->Commit();
 }
 
-void put_le32(std::vector<unsigned char> &out, uint32_t v)
+HRESULT encode_to_file(REFGUID container, const std::wstring &path, const FrameView &frame)
 {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    ComPtr<IWICImagingFactory> factory;
+    RETURN_IF_FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                      factory.put_void()));
+    ComPtr<IWICStream> stream;
+    RETURN_IF_FAILED(factory->CreateStream(stream.put()));
+    RETURN_IF_FAILED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE));
+    return encode(factory.get(), container, stream.get(), frame);
 }
 
-void put_be32(std::vector<unsigned char> &out, uint32_t v)
+HRESULT write_image(REFGUID container, const std::string &path, const FrameView &frame)
 {
-    for (int i = 3; i >= 0; --i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
-}
-
-void put_chunk(std::vector<unsigned char> &out, const char type[4], const unsigned char *data, size_t size)
-{
-    put_be32(out, static_cast<uint32_t>(size));
-    const size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    if (size) out.insert(out.end(), data, data + size);
-    const uLong crc = crc32(crc32(0L, Z_NULL, 0), out.data() + start, static_cast<uInt>(size + 4));
-    put_be32(out, static_cast<uint32_t>(crc));
+    RETURN_IF_FAILED(check_frame(frame));
+    const std::wstring target = widen(path);
+    RETURN_HR_IF(E_INVALIDARG, target.empty());
+    // Beside the target, so that the final move is a rename within one folder.
+    const std::wstring partial = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".partial";
+    // Best effort: when even the delete fails there is nothing more this call can do.
+    auto removePartial = scope_exit([&] { static_cast<void>(DeleteFileW(partial.c_str())); });
+    // The stream is released inside encode_to_file, so the file is closed before the move.
+    RETURN_IF_FAILED(encode_to_file(container, partial, frame));
+    if (!MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return last_error();
+    removePartial.dismiss();
+    return S_OK;
 }
 
 } // namespace
 
-long dib_stride(int width)
-{
-    return (static_cast<long>(width) * 3 + 3) & ~3L;
-}
-
 HRESULT write_bmp(const std::string &path, const FrameView &frame)
 {
-    RETURN_IF_FAILED(check_frame(frame));
-    const long stride = dib_stride(frame.width);
-    const uint32_t imageBytes = static_cast<uint32_t>(stride) * static_cast<uint32_t>(frame.height);
-    const uint32_t headerBytes = 14 + 40;
-
-    std::vector<unsigned char> out;
-    out.reserve(headerBytes + imageBytes);
-    // BITMAPFILEHEADER
-    out.push_back('B');
-    out.push_back('M');
-    put_le32(out, headerBytes + imageBytes);
-    put_le32(out, 0);
-    put_le32(out, headerBytes);
-    // BITMAPINFOHEADER: positive height, so rows run bottom-up.
-    put_le32(out, 40);
-    put_le32(out, static_cast<uint32_t>(frame.width));
-    put_le32(out, static_cast<uint32_t>(frame.height));
-    put_le16(out, 1);
-    put_le16(out, 24);
-    put_le32(out, BI_RGB);
-    put_le32(out, imageBytes);
-    put_le32(out, 2835); // 72 dpi
-    put_le32(out, 2835);
-    put_le32(out, 0);
-    put_le32(out, 0);
-
-    const size_t rowBytes = static_cast<size_t>(frame.width) * 3;
-    const size_t padding = static_cast<size_t>(stride) - rowBytes;
-    for (int y = frame.height - 1; y >= 0; --y) {
-        const unsigned char *row = frame.row(y);
-        out.insert(out.end(), row, row + rowBytes);
-        // The source's padding bytes are not part of the picture: the file gets zeros.
-        out.insert(out.end(), padding, 0);
-    }
-    return write_file(path, out);
+    return write_image(GUID_ContainerFormatBmp, path, frame);
 }
 
 HRESULT write_png(const std::string &path, const FrameView &frame)
 {
-    RETURN_IF_FAILED(check_frame(frame));
-    const size_t rowBytes = static_cast<size_t>(frame.width) * 3;
-
-    // Filter type 0 (none) for every row, red-green-blue order.
-    std::vector<unsigned char> raw;
-    raw.reserve((rowBytes + 1) * static_cast<size_t>(frame.height));
-    for (int y = 0; y < frame.height; ++y) {
-        const unsigned char *row = frame.row(y);
-        raw.push_back(0);
-        for (int x = 0; x < frame.width; ++x) {
-            const unsigned char *px = row + 3 * x;
-            raw.push_back(px[2]);
-            raw.push_back(px[1]);
-            raw.push_back(px[0]);
-        }
-    }
-    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-    std::vector<unsigned char> packed(packedSize);
-    const int z = compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), Z_BEST_SPEED);
-    RETURN_HR_IF(E_OUTOFMEMORY, z == Z_MEM_ERROR);
-    RETURN_HR_IF(E_FAIL, z != Z_OK);
-
-    std::vector<unsigned char> out;
-    out.reserve(packedSize + 64);
-    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    out.insert(out.end(), signature, signature + 8);
-    std::vector<unsigned char> ihdr;
-    put_be32(ihdr, static_cast<uint32_t>(frame.width));
-    put_be32(ihdr, static_cast<uint32_t>(frame.height));
-    ihdr.push_back(8); // bits per sample
-    ihdr.push_back(2); // colour type: truecolour
-    ihdr.push_back(0); // deflate
-    ihdr.push_back(0); // adaptive filtering
-    ihdr.push_back(0); // no interlace
-    put_chunk(out, "IHDR", ihdr.data(), ihdr.size());
-    put_chunk(out, "IDAT", packed.data(), packedSize);
-    put_chunk(out, "IEND", nullptr, 0);
-    return write_file(path, out);
+    return write_image(GUID_ContainerFormatPng, path, frame);
 }
 
 } // namespace quilo::host

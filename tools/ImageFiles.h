@@ -1,4 +1,5 @@
-// Writing a grabbed frame to disk: a standard bottom-up 24-bit BMP and an RGB PNG.
+// Writing a grabbed frame to disk through the platform's imaging component (WIC): a standard
+// bottom-up 24-bit BMP and a 24-bit RGB PNG.
 #pragma once
 
 #include <windows.h>
@@ -23,11 +24,10 @@ struct FrameView
     }
 };
 
-// Bytes between rows of a 24-bit DIB: width x 3 rounded up to a multiple of 4.
-long dib_stride(int width);
-
-// Both return S_OK or the failing platform call's HRESULT (file creation, writing, zlib as
-// E_OUTOFMEMORY / E_FAIL). A failed write leaves no partial file behind.
+// Both return S_OK or the failing call's HRESULT (file creation, WIC's encoder, the final
+// rename). COM must be initialised on the calling thread. The file is written under a
+// temporary name beside `path` and renamed into place, so a failure leaves neither a partial
+// file nor a damaged earlier one.
 HRESULT write_bmp(const std::string &path, const FrameView &frame);
 HRESULT write_png(const std::string &path, const FrameView &frame);
 

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "tools/CameraControlTable.h"
+#include "tools/ComApartment.h"
 #include "tools/CommandLine.h"
 #include "common/DeviceList.h"
+#include "common/VideoFormat.h"
 #include "tools/ErrorText.h"
 #include "tools/ImageFiles.h"
 #include "tools/VideoProcHost.h"
@@ -26,22 +28,6 @@ int fail(const std::string &what, HRESULT hr)
     host::report_failure(kProgram, what, hr);
     return kExitFailure;
 }
-
-class ComApartment
-{
-public:
-    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment &) = delete;
-    ComApartment &operator=(const ComApartment &) = delete;
-    HRESULT result() const { return hr_; }
-
-private:
-    HRESULT hr_;
-};
 
 std::string device_label(long position)
 {
@@ -118,7 +104,7 @@ int run_grab(const Options &options)
                          record.data ? "set" : "null");
             return kExitFailure;
         }
-        const long stride = (record.width * record.channels + 3) & ~3L;
+        const long stride = rgb24_stride(record.width);
         host::FrameView frame;
         frame.pixels = record.data;
         frame.width = record.width;
@@ -222,7 +208,7 @@ int run(int argc, char **argv)
         return 0;
     }
 
-    ComApartment com;
+    host::ComApartment com;
     if (FAILED(com.result())) return fail("CoInitializeEx", com.result());
     switch (options.command) {
     case Command::List: return run_list();

@@ -33,7 +33,8 @@ HRESULT CaptureSession::open(long device, bool flip, bool setFrameSize, long wid
 
 void CaptureSession::close() noexcept
 {
-    if (open_) proc_->destroyCapture();
+    // S_FALSE or S_OK both mean closed; a close that fails leaves nothing for the host to do.
+    if (open_) static_cast<void>(proc_->destroyCapture());
     open_ = false;
 }
 

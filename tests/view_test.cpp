@@ -1,0 +1,455 @@
+// quilo-view as a user meets it: the program runs as a process of its own and draws on a virtual
+// X display (tests/view_test.sh starts one, with a Wine prefix that draws there); this test
+// drives its window with the messages a user's actions produce, reads its status bar and its
+// snapshot, and checks what reached the test camera device.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <strmif.h>
+#include <wincodec.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "WicDecode.h"
+#include "common/ComPtr.h"
+#include "common/DeviceList.h"
+#include "common/Handle.h"
+#include "support/ComponentRegistration.h"
+#include "support/TestCamera.h"
+#include "support/TestSupport.h"
+#include "tools/ViewIds.h"
+
+namespace qt = quilo::test;
+namespace qv = quilo::view;
+
+namespace {
+
+constexpr char kViewer[] = QUILO_BIN_DIR "\\quilo-view.exe";
+// Positions of the controls in the window's slider column (documented in tools/ViewIds.h).
+constexpr int kBrightness = 0, kHue = 2, kGamma = 5, kWhiteBalance = 6;
+
+bool wait_until(const std::function<bool()> &done, DWORD timeoutMs)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (done()) return true;
+        if (GetTickCount64() >= end) return false;
+        Sleep(50);
+    }
+}
+
+struct WindowSearch
+{
+    DWORD process;
+    const char *className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_window(HWND window, LPARAM data)
+{
+    auto *search = reinterpret_cast<WindowSearch *>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof(name));
+    if (process == search->process && std::string(name) == search->className && IsWindowVisible(window))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+// The visible top-level windows of a class that a process shows.
+std::vector<HWND> windows_of(DWORD process, const char *className)
+{
+    WindowSearch search = {process, className, {}};
+    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// One run of quilo-view: its process, its main window, its output.
+class Viewer
+{
+public:
+    Viewer(const std::string &arguments, const std::string &outputFile) : outputFile_(outputFile)
+    {
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+        output_.reset(CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = output_.get();
+        si.hStdError = output_.get();
+        PROCESS_INFORMATION pi = {};
+        std::string command = std::string("\"") + kViewer + "\" " + arguments;
+        std::vector<char> line(command.begin(), command.end());
+        line.push_back('\0');
+        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+            process_.reset(pi.hProcess);
+            CloseHandle(pi.hThread);
+            id_ = pi.dwProcessId;
+        }
+    }
+    ~Viewer()
+    {
+        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+            if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+            if (WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 99);
+        }
+    }
+    bool started() const { return static_cast<bool>(process_); }
+
+    // The exit code, or -1 when the program is still running after `timeoutMs`.
+    long exit_code(DWORD timeoutMs)
+    {
+        if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process_.get(), &code);
+        return static_cast<long>(code);
+    }
+    std::string output() const
+    {
+        std::string text;
+        quilo::UniqueHandle in(CreateFileA(outputFile_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                    FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+        char buffer[4096];
+        DWORD got = 0;
+        while (in && ReadFile(in.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) text.append(buffer, got);
+        return text;
+    }
+
+    // The main window once it exists (null after 30 s).
+    HWND window()
+    {
+        wait_until([this] {
+            const std::vector<HWND> found = windows_of(id_, qv::kMainWindowClass);
+            if (!found.empty()) window_ = found.front();
+            return window_ != nullptr;
+        }, 30000);
+        return window_;
+    }
+    HWND control(int id) { return GetDlgItem(window(), id); }
+
+    // Text of a status bar part, read through a buffer in the viewer's own memory (the bar's
+    // messages carry pointers that are not carried across processes). Empty while the window
+    // is busy for more than a second.
+    std::string status(int part)
+    {
+        HWND bar = control(qv::kStatusBar);
+        const size_t size = 1024;
+        void *remote = VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+        if (!remote) return {};
+        std::string text;
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, part, 0, SMTO_NORMAL, 1000, &result) &&
+            LOWORD(result) < size &&
+            SendMessageTimeoutA(bar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 1000, &result)) {
+            std::vector<char> local(size, '\0');
+            SIZE_T read = 0;
+            if (ReadProcessMemory(process_.get(), remote, local.data(), size - 1, &read)) text = local.data();
+        }
+        VirtualFreeEx(process_.get(), remote, 0, MEM_RELEASE);
+        return text;
+    }
+    bool status_shows(int part, const std::string &part_text, DWORD timeoutMs)
+    {
+        return wait_until([&] { return status(part).find(part_text) != std::string::npos; }, timeoutMs);
+    }
+
+    // The text a window shows (WM_GETTEXT is carried across processes).
+    static std::string text_of(HWND window)
+    {
+        char text[256] = {};
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 2000,
+                            &copied);
+        return text;
+    }
+
+    // What a drag of the trackbar's thumb to `position` sends: the trackbar moves, and its
+    // parent hears of the positions passed and of the end of the drag.
+    void drag_slider(int index, long position)
+    {
+        HWND slider = control(qv::kFirstSlider + index);
+        const LPARAM from = reinterpret_cast<LPARAM>(slider);
+        SendMessageA(slider, TBM_SETPOS, TRUE, position);
+        SendMessageA(window(), WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, LOWORD(position)), from);
+        SendMessageA(window(), WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, LOWORD(position)), from);
+        SendMessageA(window(), WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), from);
+    }
+
+    DWORD id() const { return id_; }
+
+private:
+    std::string outputFile_;
+    quilo::UniqueHandle output_;
+    quilo::UniqueHandle process_;
+    DWORD id_ = 0;
+    HWND window_ = nullptr;
+};
+
+struct DeviceControl
+{
+    HRESULT result = E_FAIL;
+    long min = 0, max = 0, step = 0, value = 0;
+};
+
+// A control as the device itself reports it, read in this process through the platform.
+DeviceControl device_control(long position, VideoProcAmpProperty property)
+{
+    DeviceControl control;
+    quilo::ComPtr<IBaseFilter> device;
+    control.result = quilo::bind_video_device(position, device);
+    if (FAILED(control.result)) return control;
+    quilo::ComPtr<IAMVideoProcAmp> amplifier;
+    control.result = device.query(IID_IAMVideoProcAmp, amplifier);
+    if (FAILED(control.result)) return control;
+    long defaultValue = 0, caps = 0, flags = 0;
+    control.result = amplifier->GetRange(property, &control.min, &control.max, &control.step, &defaultValue, &caps);
+    if (SUCCEEDED(control.result)) control.result = amplifier->Get(property, &control.value, &flags);
+    return control;
+}
+
+class ViewTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(S_OK, qt::register_component());
+        ASSERT_EQ(S_OK, qt::register_test_camera());
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(SUCCEEDED(com_.result()));
+        ASSERT_TRUE(qt::clear_devices());
+        char temp[MAX_PATH];
+        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
+        dir_ = std::string(temp) + "quilo-view-" + std::to_string(GetCurrentProcessId()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        CreateDirectoryA(dir_.c_str(), nullptr);
+    }
+    void TearDown() override
+    {
+        qt::clear_devices();
+        for (const char *name : {"snapshot.png", "output.txt"}) DeleteFileA(file(name).c_str());
+        RemoveDirectoryA(dir_.c_str());
+    }
+    std::string file(const std::string &name) const { return dir_ + "\\" + name; }
+    std::string output_file() const { return file("output.txt"); }
+
+    qt::ComScope com_;
+    std::string dir_;
+};
+
+TEST_F(ViewTest, TheSnapshotIsTheCamerasPictureAsPaintedTheRightWayUp)
+{
+    // 321 pixels: rows padded by one byte; an odd height keeps a middle row in place.
+    ASSERT_TRUE(qt::add_device("View Cam", "--tag 77 --fps 30"));
+    Viewer viewer("--device 0 --size 321x243 --snapshot \"" + file("snapshot.png") + "\" --after 3", output_file());
+    ASSERT_TRUE(viewer.started());
+    ASSERT_EQ(0, viewer.exit_code(60000)) << viewer.output();
+    EXPECT_NE(std::string::npos, viewer.output().find("wrote")) << viewer.output();
+
+    qt::DecodedImage painted;
+    ASSERT_EQ(S_OK, qt::decode_image(file("snapshot.png"), painted));
+    ASSERT_EQ(321u, painted.width);
+    ASSERT_EQ(243u, painted.height);
+    std::string why;
+    const long n = qt::frame_number(painted.bgr.data(), 321, 243, 321 * 3, true, 77, &why);
+    EXPECT_GE(n, 3) << "not the documented picture of one frame, top row first: " << why;
+}
+
+TEST_F(ViewTest, SlidersSpanTheDevicesRangesAndDraggingOneSetsTheDevice)
+{
+    ASSERT_TRUE(qt::add_device("View Cam", "--size 160x120 --fps 30"));
+    Viewer viewer("--device 0 --size 160x120", output_file());
+    ASSERT_TRUE(viewer.started());
+    ASSERT_NE(nullptr, viewer.window()) << viewer.output();
+    ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000)) << viewer.status(qv::kStatusMessage);
+
+    struct Case
+    {
+        int index;
+        VideoProcAmpProperty property;
+        const char *name;
+        long offset; // from the minimum, in device units: white balance lands between two steps
+    };
+    for (const Case c : {Case{kBrightness, VideoProcAmp_Brightness, "brightness", 5},
+                         Case{kWhiteBalance, VideoProcAmp_WhiteBalance, "whitebalance", 504}}) {
+        SCOPED_TRACE(c.name);
+        const DeviceControl before = device_control(0, c.property);
+        ASSERT_EQ(S_OK, before.result);
+        ASSERT_GT(before.step, 0);
+        HWND slider = viewer.control(qv::kFirstSlider + c.index);
+        ASSERT_NE(nullptr, slider);
+        EXPECT_TRUE(IsWindowEnabled(slider));
+        EXPECT_EQ(before.min, SendMessageA(slider, TBM_GETRANGEMIN, 0, 0));
+        EXPECT_EQ(before.max, SendMessageA(slider, TBM_GETRANGEMAX, 0, 0));
+        EXPECT_EQ(before.step, SendMessageA(slider, TBM_GETLINESIZE, 0, 0));
+        EXPECT_EQ(before.value, SendMessageA(slider, TBM_GETPOS, 0, 0));
+
+        // The device takes its minimum plus whole steps: a drag between two lands on the nearer.
+        const long position = before.min + c.offset;
+        const long expected = before.min + (c.offset + before.step / 2) / before.step * before.step;
+        ASSERT_NE(before.value, expected);
+        viewer.drag_slider(c.index, position);
+        EXPECT_EQ(expected, SendMessageA(slider, TBM_GETPOS, 0, 0));
+        EXPECT_EQ(expected, device_control(0, c.property).value);
+        const std::string list = qt::run_testcam("list").output;
+        EXPECT_NE(std::string::npos, list.find(std::string(c.name) + "=" + std::to_string(expected) + "/"))
+            << list;
+        EXPECT_EQ(std::to_string(expected), Viewer::text_of(viewer.control(qv::kFirstSliderValue + c.index)));
+    }
+    // The picture kept coming while the sliders moved.
+    EXPECT_EQ(std::string::npos, viewer.status(qv::kStatusGrab).find("failed"));
+}
+
+TEST_F(ViewTest, ControlsTheDeviceLacksAreDisabledAndTheStandardListFollowsTheDecoder)
+{
+    ASSERT_TRUE(qt::add_device("View Cam", "--procamp brightness,gamma --size 160x120"));
+    {
+        Viewer viewer("--device 0 --size 160x120", output_file());
+        ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000)) << viewer.output();
+        EXPECT_TRUE(IsWindowEnabled(viewer.control(qv::kFirstSlider + kBrightness)));
+        EXPECT_TRUE(IsWindowEnabled(viewer.control(qv::kFirstSlider + kGamma)));
+        for (const int lacking : {1, kHue, 3, 4, kWhiteBalance, 7}) {
+            HWND slider = viewer.control(qv::kFirstSlider + lacking);
+            ASSERT_NE(nullptr, slider) << "control " << lacking;
+            EXPECT_FALSE(IsWindowEnabled(slider)) << "control " << lacking;
+        }
+        HWND standards = viewer.control(qv::kStandardList);
+        ASSERT_NE(nullptr, standards);
+        EXPECT_FALSE(IsWindowEnabled(standards));
+        EXPECT_EQ("None Video", Viewer::text_of(standards));
+    }
+
+    ASSERT_TRUE(qt::clear_devices());
+    ASSERT_TRUE(qt::add_device("View Tuner", "--crossbar composite/decoder --standard PAL_B --size 160x120"));
+    Viewer viewer("--device 0 --size 160x120", output_file());
+    ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000)) << viewer.output();
+    HWND standards = viewer.control(qv::kStandardList);
+    ASSERT_NE(nullptr, standards);
+    EXPECT_TRUE(IsWindowEnabled(standards));
+    EXPECT_EQ("PAL_B", Viewer::text_of(standards));
+    // The list holds the component's 19 names in their order; the last is SECAM_L1.
+    ASSERT_EQ(19, SendMessageA(standards, CB_GETCOUNT, 0, 0));
+    SendMessageA(standards, CB_SETCURSEL, 18, 0);
+    ASSERT_EQ("SECAM_L1", Viewer::text_of(standards));
+    SendMessageA(viewer.window(), WM_COMMAND, MAKEWPARAM(qv::kStandardList, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(standards));
+    EXPECT_NE(std::string::npos, qt::run_testcam("list").output.find("put_TVFormat: SECAM_L1"));
+    EXPECT_EQ("SECAM_L1", Viewer::text_of(standards)) << "read back from the device";
+}
+
+TEST_F(ViewTest, AStallingDeviceShowsTheTimeoutAndTheWindowStillAnswers)
+{
+    ASSERT_TRUE(qt::add_device("View Cam", "--stall-after 1 --size 160x120"));
+    Viewer viewer("--device 0 --size 160x120", output_file());
+    ASSERT_NE(nullptr, viewer.window()) << viewer.output();
+    // The first frame comes; the next Grab waits out its 8 seconds.
+    ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "0x8004022E", 40000)) << viewer.status(qv::kStatusGrab);
+    EXPECT_NE(std::string::npos, viewer.status(qv::kStatusGrab).find("VFW_E_TIMEOUT"));
+    for (int i = 0; i < 5; ++i) {
+        DWORD_PTR result = 0;
+        EXPECT_NE(0, SendMessageTimeoutA(viewer.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result))
+            << "the window did not answer within 2 s, attempt " << i;
+        Sleep(400);
+    }
+    EXPECT_EQ("stopped", viewer.status(qv::kStatusFrameRate));
+}
+
+TEST_F(ViewTest, PropertiesShowsTheCapturePinsPagesAndTheLivePictureResumes)
+{
+    ASSERT_TRUE(qt::add_device("View Cam", "--size 160x120"));
+    Viewer viewer("--device 0 --size 160x120", output_file());
+    ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000)) << viewer.output();
+    const long formatSets = static_cast<long>(qt::read_device_record("View Cam").formatSets.size());
+
+    PostMessageA(viewer.window(), WM_COMMAND, MAKEWPARAM(qv::kPropertiesButton, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(viewer.control(qv::kPropertiesButton)));
+    // Closed from outside, as a user would.
+    EXPECT_TRUE(wait_until([&] {
+        for (HWND dialog : windows_of(viewer.id(), "#32770")) {
+            char title[256] = {};
+            GetWindowTextA(dialog, title, sizeof(title));
+            if (std::string(title).rfind("Properties for", 0) != 0) continue;
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            return true;
+        }
+        return false;
+    }, 30000));
+    ASSERT_TRUE(viewer.status_shows(qv::kStatusMessage, "property pages", 30000)) << viewer.status(qv::kStatusMessage);
+    EXPECT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000));
+    const qt::DeviceRecord record = qt::read_device_record("View Cam");
+    EXPECT_GE(record.pageActivations, 1);
+    EXPECT_EQ(formatSets, static_cast<long>(record.formatSets.size())) << "the pages choose the size, not the viewer";
+}
+
+TEST_F(ViewTest, SaveFrameWritesTheShownFrameInTheChosenFormat)
+{
+    ASSERT_TRUE(qt::add_device("View Cam", "--tag 9 --size 161x121"));
+    Viewer viewer("--device 0 --size 161x121", output_file());
+    ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000)) << viewer.output();
+
+    for (const char *name : {"saved.bmp", "saved.png"}) {
+        SCOPED_TRACE(name);
+        PostMessageA(viewer.window(), WM_COMMAND, MAKEWPARAM(qv::kSaveButton, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(viewer.control(qv::kSaveButton)));
+        HWND dialog = nullptr;
+        ASSERT_TRUE(wait_until([&] {
+            const std::vector<HWND> dialogs = windows_of(viewer.id(), "#32770");
+            dialog = dialogs.empty() ? nullptr : dialogs.front();
+            return dialog != nullptr;
+        }, 30000));
+        // The file name box: edt1 in the classic layout, the combo box cmb13 in the newer one.
+        HWND nameBox = GetDlgItem(dialog, 0x480);
+        if (!nameBox) nameBox = GetDlgItem(dialog, 0x47c);
+        ASSERT_NE(nullptr, nameBox);
+        const std::string path = file(name);
+        DWORD_PTR ignored = 0;
+        ASSERT_NE(0, SendMessageTimeoutA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL,
+                                         5000, &ignored));
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(viewer.status_shows(qv::kStatusMessage, "Saved " + path, 30000))
+            << viewer.status(qv::kStatusMessage);
+
+        qt::DecodedImage saved;
+        ASSERT_EQ(S_OK, qt::decode_image(path, saved));
+        EXPECT_TRUE(IsEqualGUID(saved.container, std::string(name) == "saved.bmp" ? GUID_ContainerFormatBmp
+                                                                                   : GUID_ContainerFormatPng));
+        ASSERT_EQ(161u, saved.width);
+        ASSERT_EQ(121u, saved.height);
+        std::string why;
+        EXPECT_GE(qt::frame_number(saved.bgr.data(), 161, 121, 161 * 3, true, 9, &why), 1) << why;
+        DeleteFileA(path.c_str());
+    }
+    // The live picture goes on after the dialog.
+    EXPECT_TRUE(viewer.status_shows(qv::kStatusFrameRate, "fps", 30000));
+}
+
+TEST_F(ViewTest, CommandLineErrorsAndAFailedSnapshotExitNonZeroWithTheReason)
+{
+    for (const char *bad : {"--frob", "--size 640", "--after 3", "--device -1", "--snapshot"}) {
+        Viewer viewer(bad, output_file());
+        EXPECT_EQ(2, viewer.exit_code(30000)) << bad;
+        EXPECT_NE(std::string::npos, viewer.output().find("--help")) << bad << ": " << viewer.output();
+    }
+
+    ASSERT_TRUE(qt::add_device("View Cam", "--size 160x120"));
+    {
+        Viewer viewer("--device 1 --snapshot \"" + file("snapshot.png") + "\"", output_file());
+        EXPECT_EQ(1, viewer.exit_code(30000));
+        EXPECT_NE(std::string::npos, viewer.output().find("No video input device at position 1")) << viewer.output();
+    }
+    {
+        ASSERT_TRUE(qt::clear_devices());
+        ASSERT_TRUE(qt::add_device("View Cam", "--stall --size 160x120"));
+        Viewer viewer("--snapshot \"" + file("snapshot.png") + "\"", output_file());
+        EXPECT_EQ(1, viewer.exit_code(40000));
+        EXPECT_NE(std::string::npos, viewer.output().find("Grab failed: 0x8004022E")) << viewer.output();
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file("snapshot.png").c_str()));
+}
+
+} // namespace
