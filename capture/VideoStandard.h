@@ -6,9 +6,6 @@
 
 namespace quilo::capture {
 
-// Text written when the device has no analog video decoder.
-constexpr char kNoVideoDecoderText[] = "None Video";
-
 // Value of the first table entry with exactly this name, or 0 when there is none.
 long video_standard_value(const char *name) noexcept;
 // Name of the first table entry with exactly this value, or nullptr.

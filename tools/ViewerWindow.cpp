@@ -10,7 +10,7 @@
 #include "tools/ChildWindow.h"
 #include "tools/ErrorText.h"
 #include "tools/NumberText.h"
-#include "tools/VideoStandardNames.h"
+#include "common/VideoStandards.h"
 #include "tools/ViewIds.h"
 
 namespace quilo::view {
@@ -291,15 +291,15 @@ void ViewerWindow::load_standard()
         return;
     }
     const std::string current = reinterpret_cast<const char *>(name);
-    if (current == host::kNoVideoStandard) {
-        SendMessageA(standardList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(host::kNoVideoStandard));
+    if (current == kNoVideoDecoderText) {
+        SendMessageA(standardList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kNoVideoDecoderText));
         SendMessageA(standardList_, CB_SETCURSEL, 0, 0);
         return;
     }
     LRESULT selected = CB_ERR;
-    for (const char *standard : host::kVideoStandardNames) {
-        const LRESULT index = SendMessageA(standardList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(standard));
-        if (current == standard) selected = index;
+    for (const VideoStandardName &standard : kVideoStandards) {
+        const LRESULT index = SendMessageA(standardList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(standard.name));
+        if (current == standard.name) selected = index;
     }
     // A standard the component has no name for (or none at all).
     if (selected == CB_ERR)
