@@ -36,7 +36,7 @@ ULONG STDMETHODCALLTYPE FrameSink::Release()
 
 HRESULT STDMETHODCALLTYPE FrameSink::SampleCB(double, IMediaSample *sample)
 {
-    if (!sample) return S_OK;
+    if (!sample || !armed_.load(std::memory_order_acquire)) return S_OK;
     Lock lock(lock_);
     if (!target_ || done_) return S_OK;
     BYTE *data = nullptr;
@@ -47,6 +47,7 @@ HRESULT STDMETHODCALLTYPE FrameSink::SampleCB(double, IMediaSample *sample)
         result_ = S_OK;
     }
     done_ = true;
+    armed_.store(false, std::memory_order_relaxed);
     SetEvent(ready_.get());
     return S_OK;
 }
@@ -60,6 +61,7 @@ void FrameSink::arm(unsigned char *target, long bytes) noexcept
     bytes_ = bytes;
     done_ = false;
     result_ = S_OK;
+    armed_.store(true, std::memory_order_release);
 }
 
 bool FrameSink::wait(DWORD ms, HRESULT &result) noexcept
@@ -70,6 +72,7 @@ bool FrameSink::wait(DWORD ms, HRESULT &result) noexcept
     Lock lock(lock_);
     if (!done_) return false;
     target_ = nullptr;
+    armed_.store(false, std::memory_order_relaxed);
     result = result_;
     return true;
 }
@@ -78,6 +81,7 @@ bool FrameSink::disarm(HRESULT &result) noexcept
 {
     Lock lock(lock_);
     target_ = nullptr;
+    armed_.store(false, std::memory_order_relaxed);
     result = result_;
     return done_;
 }

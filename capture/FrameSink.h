@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <dshow.h>
 #include <qedit.h>
+#include <atomic>
 
 #include "common/CriticalSection.h"
 #include "common/Handle.h"
@@ -42,6 +43,9 @@ private:
 
     volatile LONG refs_ = 1;
     UniqueHandle ready_;          // set when an armed copy is done
+    // Whether a Grab waits: samples that pass by while none does never touch the lock, so the
+    // host thread arming the sink never waits behind them.
+    std::atomic<bool> armed_{false};
     CriticalSection lock_;        // guards the fields below; held for one copy at most
     unsigned char *target_ = nullptr;
     long bytes_ = 0;
