@@ -96,7 +96,8 @@ using ApartmentsTest = ComponentTest;
 TEST_F(ApartmentsTest, TwoApartmentsGrabFromTheirOwnDevicesAtOnce)
 {
     // Two devices that differ in pace and in the red value of every pixel.
-    ASSERT_TRUE(add_device("cam-a", "--fps 0 --size 64x48 --tag 17"));
+    // Paced, both: a Grab loop is asked for every frame, so frame numbers (n mod 256) rise.
+    ASSERT_TRUE(add_device("cam-a", "--fps 60 --size 64x48 --tag 17"));
     ASSERT_TRUE(add_device("cam-b", "--fps 30 --size 64x48 --tag 201"));
 
     // Owned here for good: a worker that never ends must not be left with freed memory.

@@ -95,12 +95,18 @@ TEST_F(FramesTest, EveryGrabIsAFrameTakenAfterTheCall)
         ASSERT_TRUE(add_device("cam", std::string(rate) + " --size 64x48"));
         ASSERT_EQ(S_OK, object->createCapture(0, 1, 1, 64, 48));
         ASSERT_EQ(S_OK, object->startCapture());
+        // The picture carries n mod 256. An unpaced device runs far ahead between Grabs, so its
+        // numbers only differ; a paced one is asked for every frame, so they grow.
+        const bool paced = std::string(rate) != "--fps 0";
         long last = 0;
         for (int i = 0; i < 5; ++i) {
             QuiloImageStruct rec = {};
             ASSERT_EQ(S_OK, object->Grab(&rec));
             const long n = number_of(rec, true);
-            EXPECT_GT(n, last);
+            if (paced)
+                EXPECT_GT(n, last);
+            else
+                EXPECT_NE(n, last) << "the same frame twice";
             last = n;
         }
         ASSERT_EQ(S_FALSE, object->destroyCapture());

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "WicDecode.h"
+#include "support/TestFolder.h"
 #include "support/TestSupport.h"
 #include "tools/ImageFiles.h"
 
@@ -104,41 +105,13 @@ unsigned long be32(const std::vector<unsigned char> &b, size_t at)
 class ImageFilesTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(SUCCEEDED(com_.result()));
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
-        dir_ = std::string(temp) + "quilo-image-files-" + std::to_string(GetCurrentProcessId());
-        ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    }
-    void TearDown() override
-    {
-        for (const auto &name : folder()) {
-            const std::string full = dir_ + "\\" + name;
-            if (!DeleteFileA(full.c_str())) RemoveDirectoryA(full.c_str());
-        }
-        RemoveDirectoryA(dir_.c_str());
-    }
-    std::string path(const std::string &name) const { return dir_ + "\\" + name; }
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(com_.result())); }
+    std::string path(const std::string &name) const { return folder_.file(name); }
     // Names in the test folder, sorted.
-    std::vector<std::string> folder() const
-    {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAA found;
-        HANDLE h = FindFirstFileA((dir_ + "\\*").c_str(), &found);
-        if (h == INVALID_HANDLE_VALUE) return names;
-        do {
-            const std::string name = found.cFileName;
-            if (name != "." && name != "..") names.push_back(name);
-        } while (FindNextFileA(h, &found));
-        FindClose(h);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> folder() const { return folder_.names(); }
 
     quilo::test::ComScope com_;
-    std::string dir_;
+    quilo::test::TestFolder folder_{"quilo-image-files"};
 };
 
 TEST_F(ImageFilesTest, BothFormatsDecodeToTheFramesPictureWhateverTheRowOrderAndPadding)

@@ -13,6 +13,7 @@
 #include "WicDecode.h"
 #include "support/ComponentRegistration.h"
 #include "support/TestCamera.h"
+#include "support/HostProgramTest.h"
 #include "support/TestSupport.h"
 
 namespace qt = quilo::test;
@@ -25,39 +26,10 @@ struct ToolRun
     std::string output;
 };
 
-class ToolsTest : public ::testing::Test
+class ToolsTest : public qt::HostProgramTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_EQ(S_OK, qt::register_component());
-        ASSERT_EQ(S_OK, qt::register_test_camera());
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(SUCCEEDED(com_.result()));
-        ASSERT_TRUE(qt::clear_devices());
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        dir_ = std::string(temp) + "quilo-tools-" + std::to_string(GetCurrentProcessId()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(dir_.c_str(), nullptr);
-    }
-
-    void TearDown() override
-    {
-        qt::clear_devices();
-        WIN32_FIND_DATAA found;
-        HANDLE h = FindFirstFileA((dir_ + "\\*").c_str(), &found);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((dir_ + "\\" + found.cFileName).c_str());
-            } while (FindNextFileA(h, &found));
-            FindClose(h);
-        }
-        RemoveDirectoryA(dir_.c_str());
-    }
+    ToolsTest() : HostProgramTest("quilo-tools") {}
 
     static ToolRun tool(const std::string &arguments, DWORD timeoutMs = 60000)
     {
@@ -66,7 +38,6 @@ protected:
         return run;
     }
 
-    std::string file(const std::string &name) const { return dir_ + "\\" + name; }
     bool exists(const std::string &name) const
     {
         return GetFileAttributesA(file(name).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -90,8 +61,6 @@ protected:
         return n;
     }
 
-    qt::ComScope com_;
-    std::string dir_;
 };
 
 bool contains(const std::string &text, const std::string &part)
@@ -145,7 +114,8 @@ TEST_F(ToolsTest, GrabWritesPngAndBmpShowingTheDevicePictureInEitherRowOrder)
 
 TEST_F(ToolsTest, GrabCountWritesNumberedFilesOfSuccessiveFrames)
 {
-    ASSERT_TRUE(qt::add_device("Tools Cam", "--tag 5 --fps 0"));
+    // Paced, so that the numbers (n mod 256) of successive frames rise.
+    ASSERT_TRUE(qt::add_device("Tools Cam", "--tag 5 --fps 30"));
     const ToolRun run = tool("grab --size 64x48 --count 3 --out \"" + file("shot") + "\"");
     ASSERT_EQ(0u, run.exitCode) << run.output;
     EXPECT_FALSE(exists("shot.png"));

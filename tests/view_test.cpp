@@ -18,6 +18,7 @@
 #include "common/Handle.h"
 #include "support/ComponentRegistration.h"
 #include "support/TestCamera.h"
+#include "support/HostProgramTest.h"
 #include "support/TestSupport.h"
 #include "tools/ViewIds.h"
 
@@ -211,35 +212,11 @@ DeviceControl device_control(long position, VideoProcAmpProperty property)
     return control;
 }
 
-class ViewTest : public ::testing::Test
+class ViewTest : public qt::HostProgramTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_EQ(S_OK, qt::register_component());
-        ASSERT_EQ(S_OK, qt::register_test_camera());
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(SUCCEEDED(com_.result()));
-        ASSERT_TRUE(qt::clear_devices());
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
-        dir_ = std::string(temp) + "quilo-view-" + std::to_string(GetCurrentProcessId()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(dir_.c_str(), nullptr);
-    }
-    void TearDown() override
-    {
-        qt::clear_devices();
-        for (const char *name : {"snapshot.png", "output.txt"}) DeleteFileA(file(name).c_str());
-        RemoveDirectoryA(dir_.c_str());
-    }
-    std::string file(const std::string &name) const { return dir_ + "\\" + name; }
+    ViewTest() : HostProgramTest("quilo-view") {}
     std::string output_file() const { return file("output.txt"); }
-
-    qt::ComScope com_;
-    std::string dir_;
 };
 
 TEST_F(ViewTest, TheSnapshotIsTheCamerasPictureAsPaintedTheRightWayUp)
