@@ -144,7 +144,7 @@ HRESULT DeviceGraph::takeFrame(unsigned char *target, long bytes, DWORD timeoutM
     const DWORD start = GetTickCount();
     HRESULT copied = S_OK;
     bool done = false;
-    while (SUCCEEDED(hr) && !done) {
+    while (SUCCEEDED(hr)) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs) {
             hr = VFW_E_TIMEOUT;

@@ -70,16 +70,17 @@ bool FrameSink::wait(DWORD ms, HRESULT &result) noexcept
     // The signal may be left from a copy that an earlier, timed-out wait collected while
     // disarming; only a copy done for this arming counts.
     Lock lock(lock_);
-    if (!done_) return false;
-    target_ = nullptr;
-    armed_.store(false, std::memory_order_relaxed);
-    result = result_;
-    return true;
+    return done_ && collect(result);
 }
 
 bool FrameSink::disarm(HRESULT &result) noexcept
 {
     Lock lock(lock_);
+    return collect(result);
+}
+
+bool FrameSink::collect(HRESULT &result) noexcept
+{
     target_ = nullptr;
     armed_.store(false, std::memory_order_relaxed);
     result = result_;

@@ -39,6 +39,8 @@ public:
 
 private:
     explicit FrameSink(HANDLE ready) noexcept : ready_(ready) {}
+    // Under the lock: disarms, and gives the copy's result; true when it was done.
+    bool collect(HRESULT &result) noexcept;
     ~FrameSink() = default;
 
     volatile LONG refs_ = 1;
