@@ -41,32 +41,6 @@ bool wait_until(const std::function<bool()> &done, DWORD timeoutMs)
     }
 }
 
-struct WindowSearch
-{
-    DWORD process;
-    const char *className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collect_window(HWND window, LPARAM data)
-{
-    auto *search = reinterpret_cast<WindowSearch *>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof(name));
-    if (process == search->process && std::string(name) == search->className && IsWindowVisible(window))
-        search->found.push_back(window);
-    return TRUE;
-}
-
-// The visible top-level windows of a class that a process shows.
-std::vector<HWND> windows_of(DWORD process, const char *className)
-{
-    WindowSearch search = {process, className, {}};
-    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 // One run of quilo-view: its process, its main window, its output.
 class Viewer
@@ -124,7 +98,7 @@ public:
     HWND window()
     {
         wait_until([this] {
-            const std::vector<HWND> found = windows_of(id_, qv::kMainWindowClass);
+            const std::vector<HWND> found = qt::windows_of(id_, qv::kMainWindowClass);
             if (!found.empty()) window_ = found.front();
             return window_ != nullptr;
         }, 30000);
@@ -347,7 +321,7 @@ TEST_F(ViewTest, PropertiesShowsTheCapturePinsPagesAndTheLivePictureResumes)
                  reinterpret_cast<LPARAM>(viewer.control(qv::kPropertiesButton)));
     // Closed from outside, as a user would.
     EXPECT_TRUE(wait_until([&] {
-        for (HWND dialog : windows_of(viewer.id(), "#32770")) {
+        for (HWND dialog : qt::windows_of(viewer.id(), "#32770")) {
             char title[256] = {};
             GetWindowTextA(dialog, title, sizeof(title));
             if (std::string(title).rfind("Properties for", 0) != 0) continue;
@@ -375,7 +349,7 @@ TEST_F(ViewTest, SaveFrameWritesTheShownFrameInTheChosenFormat)
                      reinterpret_cast<LPARAM>(viewer.control(qv::kSaveButton)));
         HWND dialog = nullptr;
         ASSERT_TRUE(wait_until([&] {
-            const std::vector<HWND> dialogs = windows_of(viewer.id(), "#32770");
+            const std::vector<HWND> dialogs = qt::windows_of(viewer.id(), "#32770");
             dialog = dialogs.empty() ? nullptr : dialogs.front();
             return dialog != nullptr;
         }, 30000));

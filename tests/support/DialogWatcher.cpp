@@ -2,29 +2,9 @@
 
 #include <algorithm>
 
+#include "support/TestSupport.h"
+
 namespace quilo::test {
-namespace {
-
-struct Search
-{
-    DWORD process;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collect(HWND window, LPARAM param)
-{
-    auto *search = reinterpret_cast<Search *>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[64] = {};
-    GetClassNameA(window, cls, sizeof(cls));
-    if (pid == search->process && IsWindowVisible(window) && lstrcmpA(cls, "#32770") == 0)
-        search->found.push_back(window);
-    return TRUE;
-}
-
-} // namespace
-
 DialogWatcher::DialogWatcher() : thread_([this] { run(); }) {}
 
 DialogWatcher::~DialogWatcher()
@@ -42,9 +22,7 @@ std::vector<DialogWatcher::Seen> DialogWatcher::seen()
 void DialogWatcher::run()
 {
     while (!stop_) {
-        Search search{GetCurrentProcessId(), {}};
-        EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
-        for (HWND window : search.found) {
+        for (HWND window : windows_of(GetCurrentProcessId(), "#32770")) {
             std::lock_guard<std::mutex> lock(mutex_);
             if (std::find(handled_.begin(), handled_.end(), window) != handled_.end()) continue;
             Seen s;

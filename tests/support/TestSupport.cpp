@@ -27,6 +27,36 @@ std::string narrow(const wchar_t *s, UINT codePage)
     return out;
 }
 
+namespace {
+
+struct WindowSearch
+{
+    DWORD process;
+    const char *className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_window(HWND window, LPARAM data)
+{
+    auto *search = reinterpret_cast<WindowSearch *>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof(name));
+    if (process == search->process && std::string(name) == search->className && IsWindowVisible(window))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> windows_of(DWORD process, const char *className)
+{
+    WindowSearch search = {process, className, {}};
+    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 ComScope::ComScope(DWORD model) : hr_(CoInitializeEx(nullptr, model)) {}
 
 ComScope::~ComScope()

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <string>
+#include <vector>
 
 #include "support/TestPaths.h"
 
@@ -27,6 +28,9 @@ public:
 private:
     HRESULT hr_;
 };
+
+// The visible top-level windows of a window class that a process shows.
+std::vector<HWND> windows_of(DWORD process, const char *className);
 
 // Runs a program and returns its exit code; its standard output and error land in *output if
 // given. A program that has not ended after `timeoutMs` is terminated: (DWORD)-2. A program
