@@ -243,23 +243,33 @@ struct FreshFrames
     double freshPerSecond;
 };
 
-// The test camera's frame number n shows in every pixel: blue at column 0 is n mod 256. Grab is
-// asked for top-down rows, so the first byte of `data` is that pixel of the top row.
+// Grabs for `seconds` after a first frame whose pixels were `first`, counting calls and fresh
+// frames; `look` sees each frame's pixels. The test camera's frame number n shows in every
+// pixel: blue at column 0 is n mod 256, and `grab` returns top-down rows, so the first byte is
+// that pixel of the top row.
+template <typename Grab, typename Look>
+FreshFrames count_fresh(double seconds, const unsigned char *first, Grab grab, Look look)
+{
+    int last = first[0];
+    long grabs = 0, fresh = 0;
+    const double start = now_ms();
+    double elapsed = 0;
+    while ((elapsed = now_ms() - start) < seconds * 1000.0) {
+        const unsigned char *pixels = grab();
+        ++grabs;
+        if (pixels[0] != last) ++fresh;
+        last = pixels[0];
+        look(pixels);
+    }
+    return {1000.0 * grabs / elapsed, 1000.0 * fresh / elapsed};
+}
+
 FreshFrames count_fresh_frames(const Options &o, long position)
 {
     Component component(position, 640, 480);
     for (long i = 0; i < 3; ++i) component.grab();
-    int last = component.grab().data[0];
-    long grabs = 0, fresh = 0;
-    const double start = now_ms();
-    double elapsed = 0;
-    while ((elapsed = now_ms() - start) < o.freshSeconds * 1000.0) {
-        const int n = component.grab().data[0];
-        ++grabs;
-        if (n != last) ++fresh;
-        last = n;
-    }
-    return {1000.0 * grabs / elapsed, 1000.0 * fresh / elapsed};
+    auto grab = [&] { return component.grab().data; };
+    return count_fresh(o.freshSeconds, grab(), grab, [](const unsigned char *) {});
 }
 
 // One capture session on the camera that starts like a real one (--fps 30 --start-ms 300
@@ -282,19 +292,11 @@ SessionFigures run_session(const Options &o, Open open, Grab grab, Close close)
     SessionFigures f;
     open();
     const double t0 = now_ms();
-    const unsigned char *pixels = grab();
+    const unsigned char *first = grab();
     f.firstFrameMs = now_ms() - t0;
-    int last = pixels[0]; // blue of the top-left pixel: the frame number mod 256
-    long fresh = 0;
-    const double t1 = now_ms();
-    double elapsed = 0;
-    while ((elapsed = now_ms() - t1) < o.freshSeconds * 1000.0) {
-        pixels = grab();
-        if (pixels[0] != last) ++fresh;
-        last = pixels[0];
-        if (pixels[2] == settlingRed && now_ms() - t0 > 1000.0) ++f.settlingAfterOneSecond;
-    }
-    f.freshPerSecond = 1000.0 * fresh / elapsed;
+    f.freshPerSecond = count_fresh(o.freshSeconds, first, grab, [&](const unsigned char *pixels) {
+                           if (pixels[2] == settlingRed && now_ms() - t0 > 1000.0) ++f.settlingAfterOneSecond;
+                       }).freshPerSecond;
     close();
     f.streamStarts = testcam::read_device_record(o.realDevice).streamStarts - startsBefore;
     return f;
