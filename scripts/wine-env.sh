@@ -42,3 +42,34 @@ quilo_describe_arch() {
     win64) echo "64-bit" ;;
     esac
 }
+
+QUILO_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# quilo_choose_arch "$@": sets `arch` from a leading `--arch ARCH`, else from QUILO_ARCH, else
+# the machine's default, and `arch_args` to how many arguments it took (for the caller's shift).
+quilo_choose_arch() {
+    arch=${QUILO_ARCH:-}
+    arch_args=0
+    if [ "${1:-}" = --arch ]; then
+        arch=${2:?--arch needs win32 or win64}
+        arch_args=2
+    fi
+    [ -n "$arch" ] || arch=$(quilo_default_arch)
+    quilo_wine_loader "$arch" >/dev/null
+}
+
+# quilo_winpath PATH: the Windows form of an absolute Linux path (Wine's drive Z: is the root).
+quilo_winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+
+# quilo_register_modules BIN: registers QuiloVideo.ocx and the test camera of a build's bin/
+# folder in WINEPREFIX with the regsvr32 of the build's own kind (QUILO_ARCH).
+quilo_register_modules() {
+    "$QUILO_SCRIPTS/wine-run" 'C:\windows\system32\regsvr32.exe' /s "$(quilo_winpath "$1/QuiloVideo.ocx")"
+    "$QUILO_SCRIPTS/wine-run" 'C:\windows\system32\regsvr32.exe' /s "$(quilo_winpath "$1/QuiloTestCamera.ax")"
+}
+
+# quilo_device_position LIST NAME: the position of the device NAME in `quilo-grab list`'s
+# output LIST (another capture device, such as a V4L2 camera, may come first); empty if absent.
+quilo_device_position() {
+    printf '%s\n' "$1" | awk -v name="$2" '{ n = $0; sub(/^[0-9]+  /, "", n) } n == name { print $1; exit }'
+}

@@ -22,22 +22,21 @@ prefix=$build64/both-archs-prefix
 rm -rf "$prefix"
 "$root/scripts/wine-prefix" up "$prefix" win64
 trap '"$root/scripts/wine-prefix" down "$prefix" win64; rm -rf "$prefix"' EXIT
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 # The 64-bit loader for 64-bit programs; the i386 loader runs 32-bit ones in the same 64-bit
 # prefix (WoW64).
 run64() { WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all "$QUILO_WINE64_LOADER" "$@"; }
 run32() { WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all "$QUILO_WINE32_LOADER" "$@"; }
 
-run64 'C:\windows\system32\regsvr32.exe' /s "$(winpath "$build64/bin/QuiloVideo.ocx")" || fail "64-bit registration"
-run32 'C:\windows\syswow64\regsvr32.exe' /s "$(winpath "$build32/bin/QuiloVideo.ocx")" || fail "32-bit registration"
+run64 'C:\windows\system32\regsvr32.exe' /s "$(quilo_winpath "$build64/bin/QuiloVideo.ocx")" || fail "64-bit registration"
+run32 'C:\windows\syswow64\regsvr32.exe' /s "$(quilo_winpath "$build32/bin/QuiloVideo.ocx")" || fail "32-bit registration"
 
 out64=$(run64 "$build64/tests/quilo-activation-host.exe" | tr -d '\r') || fail "64-bit host: $out64"
 out32=$(run32 "$build32/tests/quilo-activation-host.exe" | tr -d '\r') || fail "32-bit host: $out32"
 printf '64-bit host:\n%s\n32-bit host:\n%s\n' "$out64" "$out32"
 
 module_of() { printf '%s\n' "$1" | sed -n 's/^module=//p' | tr 'A-Z' 'a-z'; }
-want64=$(winpath "$build64/bin/QuiloVideo.ocx" | tr 'A-Z' 'a-z')
-want32=$(winpath "$build32/bin/QuiloVideo.ocx" | tr 'A-Z' 'a-z')
+want64=$(quilo_winpath "$build64/bin/QuiloVideo.ocx" | tr 'A-Z' 'a-z')
+want32=$(quilo_winpath "$build32/bin/QuiloVideo.ocx" | tr 'A-Z' 'a-z')
 [ "$(module_of "$out64")" = "$want64" ] || fail "the 64-bit host did not get the 64-bit module"
 [ "$(module_of "$out32")" = "$want32" ] || fail "the 32-bit host did not get the 32-bit module"
 printf '%s\n' "$out64" | grep -qx 'machine=8664' || fail "the 64-bit host's module is not x86-64"
