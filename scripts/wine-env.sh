@@ -5,7 +5,9 @@
 #        `wine` wrapper prefers the i386 loader whenever wine32 is installed.
 QUILO_WINE32_LOADER=/usr/lib/wine/wine
 QUILO_WINE64_LOADER=/usr/lib/wine/wine64
-QUILO_NO_32BIT_REASON="32-bit tests not run: this machine's kernel does not run 32-bit programs"
+QUILO_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=scripts/env.sh
+. "$QUILO_SCRIPTS/env.sh"
 
 # quilo_wine_loader ARCH: the loader that runs programs of that build.
 quilo_wine_loader() {
@@ -16,16 +18,25 @@ quilo_wine_loader() {
     esac
 }
 
-# quilo_runs_32bit: 0 when this machine runs 32-bit programs, 1 when its kernel refuses them
-# ("Exec format error", exit 126). Anything else that stops the i386 loader is a real fault:
-# it is printed and the caller's shell exits.
+# quilo_runs_32bit: 0 when this machine runs 32-bit Windows programs; 1 when it cannot, with
+# the reason in QUILO_NO_32BIT_REASON: the kernel refuses 32-bit programs, or setup could not
+# install Wine's 32-bit half because its package index failed to download. A 32-bit Wine that
+# is missing for any other reason, or does not start, is a fault: printed, and the caller's
+# shell exits. Call it after setup.
 quilo_runs_32bit() {
-    local out status=0
-    out=$("$QUILO_WINE32_LOADER" --version 2>&1) || status=$?
-    [ "$status" -eq 0 ] && return 0
-    if [ "$status" -eq 126 ] && printf '%s' "$out" | grep -q 'Exec format error'; then
+    QUILO_NO_32BIT_REASON=
+    if ! quilo_kernel_runs_32bit; then
+        QUILO_NO_32BIT_REASON="32-bit tests not run: this machine's kernel does not run 32-bit programs"
         return 1
     fi
+    local record out status=0
+    record=$(quilo_wine32_record)
+    if [ ! -e "$QUILO_WINE32_LOADER" ] && [ -s "$record" ]; then
+        QUILO_NO_32BIT_REASON="32-bit tests not run: $(cat "$record")"
+        return 1
+    fi
+    out=$("$QUILO_WINE32_LOADER" --version 2>&1) || status=$?
+    [ "$status" -eq 0 ] && return 0
     echo "the 32-bit Wine loader does not start (exit $status): $out" >&2
     exit 1
 }
@@ -43,19 +54,22 @@ quilo_describe_arch() {
     esac
 }
 
-QUILO_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-
-# quilo_choose_arch "$@": sets `arch` from a leading `--arch ARCH`, else from QUILO_ARCH, else
-# the machine's default, and `arch_args` to how many arguments it took (for the caller's shift).
+# quilo_choose_arch USAGE "$@": sets `arch` from a leading `--arch ARCH`, else from QUILO_ARCH,
+# and `arch_args` to how many arguments it took (for the caller's shift). An unknown
+# architecture is refused at once with USAGE. `arch` stays empty when none was named: the
+# caller picks quilo_default_arch after setup, which installs what that question needs.
 quilo_choose_arch() {
+    local usage=$1
+    shift
     arch=${QUILO_ARCH:-}
     arch_args=0
     if [ "${1:-}" = --arch ]; then
-        arch=${2:?--arch needs win32 or win64}
+        arch=${2:-}
         arch_args=2
     fi
-    [ -n "$arch" ] || arch=$(quilo_default_arch)
-    quilo_wine_loader "$arch" >/dev/null
+    if [ "$arch_args" -eq 2 ] || [ -n "$arch" ]; then
+        quilo_wine_loader "$arch" >/dev/null 2>&1 || { echo "unknown architecture '$arch'; $usage" >&2; exit 2; }
+    fi
 }
 
 # quilo_winpath PATH: the Windows form of an absolute Linux path (Wine's drive Z: is the root).

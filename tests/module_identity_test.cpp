@@ -122,3 +122,132 @@ TEST(ModuleImage, ExportsAreUndecoratedUnderTheOcxName)
 }
 
 } // namespace
+
+namespace {
+
+// A PE file read as bytes, so that the 64-bit suite can check the 32-bit build's files, which
+// it cannot load: headers, machine type and export names.
+struct PeFile
+{
+    std::string bytes;
+    const IMAGE_FILE_HEADER *header = nullptr;
+    WORD magic = 0;
+    IMAGE_DATA_DIRECTORY exports{};
+    std::vector<IMAGE_SECTION_HEADER> sections;
+
+    // The file's bytes at a relative virtual address, or null outside every section.
+    const char *at(DWORD rva) const
+    {
+        for (const auto &s : sections)
+            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.SizeOfRawData) {
+                size_t offset = rva - s.VirtualAddress + s.PointerToRawData;
+                return offset < bytes.size() ? bytes.data() + offset : nullptr;
+            }
+        return nullptr;
+    }
+};
+
+::testing::AssertionResult read_pe(const std::string &path, PeFile &pe)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return ::testing::AssertionFailure() << path << " cannot be opened (" << GetLastError() << "): scripts/build builds both trees";
+    DWORD size = GetFileSize(file, nullptr), got = 0;
+    pe.bytes.resize(size);
+    BOOL ok = ReadFile(file, &pe.bytes[0], size, &got, nullptr);
+    CloseHandle(file);
+    if (!ok || got != size) return ::testing::AssertionFailure() << path << " cannot be read";
+
+    const auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(pe.bytes.data());
+    if (size < sizeof(*dos) || dos->e_magic != IMAGE_DOS_SIGNATURE) return ::testing::AssertionFailure() << path << " has no MZ header";
+    size_t nt = static_cast<size_t>(dos->e_lfanew);
+    if (nt + 4 + sizeof(IMAGE_FILE_HEADER) + sizeof(IMAGE_OPTIONAL_HEADER64) > size ||
+        std::memcmp(pe.bytes.data() + nt, "PE\0\0", 4) != 0)
+        return ::testing::AssertionFailure() << path << " has no PE signature";
+    pe.header = reinterpret_cast<const IMAGE_FILE_HEADER *>(pe.bytes.data() + nt + 4);
+    const char *optional = reinterpret_cast<const char *>(pe.header + 1);
+    std::memcpy(&pe.magic, optional, sizeof(pe.magic));
+    if (pe.magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        pe.exports = reinterpret_cast<const IMAGE_OPTIONAL_HEADER32 *>(optional)->DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    else if (pe.magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        pe.exports = reinterpret_cast<const IMAGE_OPTIONAL_HEADER64 *>(optional)->DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    else
+        return ::testing::AssertionFailure() << path << " has optional header magic " << pe.magic;
+    const auto *section = reinterpret_cast<const IMAGE_SECTION_HEADER *>(optional + pe.header->SizeOfOptionalHeader);
+    if (reinterpret_cast<const char *>(section + pe.header->NumberOfSections) > pe.bytes.data() + size)
+        return ::testing::AssertionFailure() << path << " has a cut-off section table";
+    pe.sections.assign(section, section + pe.header->NumberOfSections);
+    return ::testing::AssertionSuccess();
+}
+
+// The export names of a DLL, as the file lists them; its own name in *dllName.
+std::vector<std::string> export_names(const PeFile &pe, std::string *dllName)
+{
+    std::vector<std::string> names;
+    const auto *dir = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(pe.at(pe.exports.VirtualAddress));
+    if (!dir) return names;
+    if (const char *n = pe.at(dir->Name)) *dllName = n;
+    const auto *nameRvas = reinterpret_cast<const DWORD *>(pe.at(dir->AddressOfNames));
+    for (DWORD i = 0; nameRvas && i < dir->NumberOfNames; ++i)
+        if (const char *n = pe.at(nameRvas[i])) names.emplace_back(n);
+    return names;
+}
+
+struct BuildFiles
+{
+    const char *name;
+    std::string bin;
+    WORD machine;
+    WORD magic;
+    friend void PrintTo(const BuildFiles &b, std::ostream *os) { *os << b.name << " " << b.bin; }
+};
+
+std::string build_name(const ::testing::TestParamInfo<BuildFiles> &info) { return info.param.name; }
+
+class BuiltFiles : public ::testing::TestWithParam<BuildFiles>
+{
+};
+
+TEST_P(BuiltFiles, EveryModuleAndToolIsOfItsBuildsMachineType)
+{
+    const char *files[] = {"QuiloVideo.ocx", "QuiloTestCamera.ax", "quilo-grab.exe", "quilo-testcam.exe",
+                           "quilo-view.exe", "quilo-bench.exe", "quilo-soak.exe", "quilo-testcam-rate.exe"};
+    for (const char *f : files) {
+        SCOPED_TRACE(f);
+        PeFile pe;
+        ASSERT_TRUE(read_pe(GetParam().bin + "\\" + f, pe));
+        EXPECT_EQ(GetParam().machine, pe.header->Machine);
+        EXPECT_EQ(GetParam().magic, pe.magic);
+    }
+}
+
+TEST_P(BuiltFiles, DllExportsAreUndecorated)
+{
+    PeFile pe;
+    ASSERT_TRUE(read_pe(GetParam().bin + "\\QuiloVideo.ocx", pe));
+    EXPECT_TRUE(pe.header->Characteristics & IMAGE_FILE_DLL);
+    std::string dllName;
+    const std::vector<std::string> expected = {"DllCanUnloadNow", "DllGetClassObject", "DllMain",
+                                               "DllRegisterServer", "DllUnregisterServer"};
+    EXPECT_EQ(expected, export_names(pe, &dllName));
+    EXPECT_EQ("QuiloVideo.ocx", dllName);
+
+    PeFile camera;
+    ASSERT_TRUE(read_pe(GetParam().bin + "\\QuiloTestCamera.ax", camera));
+    std::vector<std::string> names = export_names(camera, &dllName);
+    ASSERT_FALSE(names.empty());
+    for (const auto &n : names) EXPECT_EQ(std::string::npos, n.find('@')) << n;
+}
+
+const BuildFiles kWin32Files{"win32", QUILO_WIN32_BIN_DIR, IMAGE_FILE_MACHINE_I386, IMAGE_NT_OPTIONAL_HDR32_MAGIC};
+#ifdef _WIN64
+// The 32-bit build is checked here as data on every machine, including those that cannot run it.
+INSTANTIATE_TEST_SUITE_P(Build, BuiltFiles,
+                         ::testing::Values(BuildFiles{"win64", QUILO_BIN_DIR, IMAGE_FILE_MACHINE_AMD64, IMAGE_NT_OPTIONAL_HDR64_MAGIC},
+                                           kWin32Files),
+                         build_name);
+#else
+INSTANTIATE_TEST_SUITE_P(Build, BuiltFiles, ::testing::Values(kWin32Files), build_name);
+#endif
+
+} // namespace

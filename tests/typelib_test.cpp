@@ -99,27 +99,33 @@ Doc member_doc(ITypeInfo *info, MEMBERID id)
     return d;
 }
 
-// What the library of this build must say about the target, as the README documents it: a
-// 32-bit library has 4-byte slots and a 20-byte record, a 64-bit one 8-byte slots and a
-// 24-byte record (the pointer at offset 16, aligned to 8).
+// What a library must say about its target, as the README documents it: a 32-bit library has
+// 4-byte slots and a 20-byte record, a 64-bit one 8-byte slots and a 24-byte record (the pointer
+// at offset 16, aligned to 8).
+struct Target
+{
+    const char *name;
+    const char *module;
+    SYSKIND sysKind;
+    int slotBytes;
+    ULONG recordBytes;
+    WORD recordAlignment;
+    friend void PrintTo(const Target &t, std::ostream *os) { *os << t.name << " " << t.module; }
+};
+
+const Target kWin32{"win32", QUILO_WIN32_BIN_DIR "\\QuiloVideo.ocx", SYS_WIN32, 4, 20, 4};
 #ifdef _WIN64
-constexpr SYSKIND kSysKind = SYS_WIN64;
-constexpr int kSlotBytes = 8;
-constexpr ULONG kRecordBytes = 24;
-constexpr WORD kRecordAlignment = 8;
-#else
-constexpr SYSKIND kSysKind = SYS_WIN32;
-constexpr int kSlotBytes = 4;
-constexpr ULONG kRecordBytes = 20;
-constexpr WORD kRecordAlignment = 4;
+const Target kWin64{"win64", QUILO_MODULE_PATH, SYS_WIN64, 8, 24, 8};
 #endif
 
-class TypeLibTest : public ::testing::Test
+class TypeLibTest : public ::testing::TestWithParam<Target>
 {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(S_OK, LoadTypeLibEx(quilo::test::widen(QUILO_MODULE_PATH).c_str(), REGKIND_NONE, lib.put()));
+        const Target &t = GetParam();
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(t.module)) << t.module << " is missing: scripts/build builds both trees";
+        ASSERT_EQ(S_OK, LoadTypeLibEx(quilo::test::widen(t.module).c_str(), REGKIND_NONE, lib.put()));
         ASSERT_EQ(3u, lib->GetTypeInfoCount());
     }
 
@@ -133,7 +139,17 @@ protected:
     ComPtr<ITypeLib> lib;
 };
 
-TEST_F(TypeLibTest, LibraryAttributes)
+std::string target_name(const ::testing::TestParamInfo<Target> &info) { return info.param.name; }
+
+#ifdef _WIN64
+// The 64-bit suite reads the 32-bit build's library as data too: LoadTypeLibEx only reads the
+// module's resources, so no 32-bit code runs.
+INSTANTIATE_TEST_SUITE_P(Build, TypeLibTest, ::testing::Values(kWin64, kWin32), target_name);
+#else
+INSTANTIATE_TEST_SUITE_P(Build, TypeLibTest, ::testing::Values(kWin32), target_name);
+#endif
+
+TEST_P(TypeLibTest, LibraryAttributes)
 {
     TLIBATTR *attr = nullptr;
     ASSERT_EQ(S_OK, lib->GetLibAttr(&attr));
@@ -141,7 +157,7 @@ TEST_F(TypeLibTest, LibraryAttributes)
     EXPECT_EQ(1, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
     EXPECT_EQ(0x409u, attr->lcid);
-    EXPECT_EQ(kSysKind, attr->syskind);
+    EXPECT_EQ(GetParam().sysKind, attr->syskind);
     lib->ReleaseTLibAttr(attr);
 
     Doc d = library_doc(lib.get(), -1);
@@ -149,7 +165,7 @@ TEST_F(TypeLibTest, LibraryAttributes)
     EXPECT_EQ(L"QuiloVideo 1.0 \u7c7b\u578b\u5e93", d.help) << kCodePageNote << GetACP(); // "类型库"
 }
 
-TEST_F(TypeLibTest, CoclassInterfaceRecordInThatOrder)
+TEST_P(TypeLibTest, CoclassInterfaceRecordInThatOrder)
 {
     TYPEKIND kinds[3];
     for (UINT i = 0; i < 3; ++i) ASSERT_EQ(S_OK, lib->GetTypeInfoType(i, &kinds[i]));
@@ -161,7 +177,7 @@ TEST_F(TypeLibTest, CoclassInterfaceRecordInThatOrder)
     EXPECT_EQ(L"QuiloImageStruct", library_doc(lib.get(), 2).name);
 }
 
-TEST_F(TypeLibTest, CoclassIsCreatableWithDefaultInterface)
+TEST_P(TypeLibTest, CoclassIsCreatableWithDefaultInterface)
 {
     ComPtr<ITypeInfo> cls = info(0);
     TYPEATTR *attr = nullptr;
@@ -184,7 +200,7 @@ TEST_F(TypeLibTest, CoclassIsCreatableWithDefaultInterface)
     iface->ReleaseTypeAttr(attr);
 }
 
-TEST_F(TypeLibTest, InterfaceDerivesFromIUnknownOnly)
+TEST_P(TypeLibTest, InterfaceDerivesFromIUnknownOnly)
 {
     ComPtr<ITypeInfo> iface = info(1);
     TYPEATTR *attr = nullptr;
@@ -195,7 +211,7 @@ TEST_F(TypeLibTest, InterfaceDerivesFromIUnknownOnly)
     EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
     EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
     EXPECT_EQ(29, attr->cFuncs);
-    EXPECT_EQ(32 * kSlotBytes, attr->cbSizeVft);
+    EXPECT_EQ(32 * GetParam().slotBytes, attr->cbSizeVft);
     EXPECT_EQ(1, attr->cImplTypes);
     iface->ReleaseTypeAttr(attr);
     EXPECT_EQ(L"ICQuiloVideoProc \u63a5\u53e3", member_doc(iface.get(), MEMBERID_NIL).help) // "接口"
@@ -210,7 +226,7 @@ TEST_F(TypeLibTest, InterfaceDerivesFromIUnknownOnly)
     base->ReleaseTypeAttr(attr);
 }
 
-TEST_F(TypeLibTest, MethodsMatchTheTableSlotBySlot)
+TEST_P(TypeLibTest, MethodsMatchTheTableSlotBySlot)
 {
     ComPtr<ITypeInfo> iface = info(1);
     const auto &table = method_table();
@@ -223,7 +239,10 @@ TEST_F(TypeLibTest, MethodsMatchTheTableSlotBySlot)
         EXPECT_EQ(static_cast<MEMBERID>(0x60010000 + i), fd->memid);
         EXPECT_EQ(FUNC_PUREVIRTUAL, fd->funckind);
         EXPECT_EQ(CC_STDCALL, fd->callconv);
-        EXPECT_EQ(static_cast<SHORT>((3 + i) * kSlotBytes), fd->oVft);
+        // The reader gives slot offsets in its own pointer size (it scales a library's offsets
+        // by its pointer size over the library's): back to the library's own slots.
+        const int fileOffset = fd->oVft * GetParam().slotBytes / static_cast<int>(sizeof(void *));
+        EXPECT_EQ((3 + static_cast<int>(i)) * GetParam().slotBytes, fileOffset);
         EXPECT_EQ(VT_HRESULT, fd->elemdescFunc.tdesc.vt);
         ASSERT_EQ(static_cast<SHORT>(m.params.size()), fd->cParams);
 
@@ -257,15 +276,15 @@ TEST_F(TypeLibTest, MethodsMatchTheTableSlotBySlot)
     }
 }
 
-TEST_F(TypeLibTest, RecordHasFiveFieldsPointerLast)
+TEST_P(TypeLibTest, RecordHasFiveFieldsPointerLast)
 {
     ComPtr<ITypeInfo> rec = info(2);
     TYPEATTR *attr = nullptr;
     ASSERT_EQ(S_OK, rec->GetTypeAttr(&attr));
     EXPECT_EQ(TKIND_RECORD, attr->typekind);
     EXPECT_EQ(5, attr->cVars);
-    EXPECT_EQ(kRecordBytes, attr->cbSizeInstance);
-    EXPECT_EQ(kRecordAlignment, attr->cbAlignment);
+    EXPECT_EQ(GetParam().recordBytes, attr->cbSizeInstance);
+    EXPECT_EQ(GetParam().recordAlignment, attr->cbAlignment);
     rec->ReleaseTypeAttr(attr);
 
     const wchar_t *names[] = {L"width", L"height", L"depth", L"channels", L"data"};
