@@ -40,7 +40,12 @@ quilo_drawing_prefix() {
     local prefix=$1 arch=$2 scripts
     scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
     "$scripts/wine-prefix" up "$prefix" "$arch"
-    if [ ! -f "$prefix/.quilo-x11" ]; then
+    local fonts=$prefix/drive_c/windows/Fonts
+    if [ ! -f "$prefix/.quilo-x11" ] || [ ! -f "$fonts/marlett.ttf" ]; then
+        # Wine draws its title-bar buttons with Marlett (fonts-wine), but Debian's Wine 8 does
+        # not look in the folder that package fills: without a copy in the prefix's own font
+        # folder the buttons read "0 1 r".
+        cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
         WINEPREFIX=$prefix QUILO_ARCH=$arch "$scripts/wine-run" reg add 'HKCU\Software\Wine\Drivers' \
             /v Graphics /d x11 /f >/dev/null 2>&1
         # No window manager runs on the virtual display: Wine draws the title bars itself.
