@@ -1,6 +1,7 @@
 // DllRegisterServer and DllUnregisterServer: the class's keys under HKEY_CLASSES_ROOT, then the
 // type library the module carries. Both stop at the first failure and undo nothing, so a later
-// run with the rights to write completes the work.
+// run with the rights to write completes the work. Paths and texts go through the wide API: a
+// module in a folder outside the ANSI code page must not be registered under a mangled path.
 #include <windows.h>
 #include <oleauto.h>
 #include <shlwapi.h>
@@ -17,9 +18,9 @@
 namespace quilo::shell {
 namespace {
 
-constexpr char kProgId[] = "QuiloVideo.CQuiloVideoProc.1";
-constexpr char kIndependentProgId[] = "QuiloVideo.CQuiloVideoProc";
-constexpr char kFriendlyName[] = "CCQuiloVideoProc Object";
+constexpr wchar_t kProgId[] = L"QuiloVideo.CQuiloVideoProc.1";
+constexpr wchar_t kIndependentProgId[] = L"QuiloVideo.CQuiloVideoProc";
+constexpr wchar_t kFriendlyName[] = L"CCQuiloVideoProc Object";
 constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
 
 HRESULT last_error() noexcept
@@ -34,112 +35,133 @@ HRESULT registry_result(LONG error) noexcept { return hresult_from_win32(static_
 bool absent(LONG error) noexcept { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 // The module's path. One of 260 characters or more is refused rather than cut short.
-HRESULT read_module_path(std::string &path)
+HRESULT read_module_path(std::wstring &path)
 {
-    char buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(module_instance(), buffer, MAX_PATH);
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(module_instance(), buffer, MAX_PATH);
     if (length == 0) return last_error();
     if (length >= MAX_PATH) return hresult_from_win32(ERROR_INSUFFICIENT_BUFFER);
     path.assign(buffer, length);
     return S_OK;
 }
 
-// Braces and upper-case hexadecimal digits, all ASCII.
-std::string registry_text(REFGUID guid)
+// Braces and upper-case hexadecimal digits.
+std::wstring registry_text(REFGUID guid)
 {
-    wchar_t wide[39];
-    const int length = StringFromGUID2(guid, wide, 39);
-    std::string text;
-    for (int i = 0; i + 1 < length; ++i) text += static_cast<char>(wide[i]);
-    return text;
+    wchar_t text[39];
+    const int length = StringFromGUID2(guid, text, 39);
+    return std::wstring(text, length > 0 ? static_cast<size_t>(length - 1) : 0);
 }
+
+std::wstring class_key() { return L"CLSID\\" + registry_text(CLSID_CCQuiloVideoProc); }
 
 // One step of registration: the key opened for reading and writing (created when missing),
 // then one string value set in it, stored with its terminating zero.
 struct Write
 {
-    std::string key;       // below HKEY_CLASSES_ROOT
-    bool replace;          // deleted with its whole subtree first; its absence is no error
-    const char *valueName; // null: the default value
-    const char *text;      // null: the key alone
+    std::wstring key;         // below HKEY_CLASSES_ROOT
+    bool replace;             // deleted with its whole subtree first; its absence is no error
+    const wchar_t *valueName; // null: the default value
+    const wchar_t *text;      // null: the key alone
 };
 
 HRESULT apply(const Write &write)
 {
     if (write.replace) {
-        const LONG error = RegDeleteTreeA(HKEY_CLASSES_ROOT, write.key.c_str());
+        const LONG error = RegDeleteTreeW(HKEY_CLASSES_ROOT, write.key.c_str());
         if (!absent(error)) RETURN_IF_FAILED(registry_result(error));
     }
     UniqueHkey key;
-    RETURN_IF_FAILED(registry_result(RegCreateKeyExA(HKEY_CLASSES_ROOT, write.key.c_str(), 0, nullptr,
+    RETURN_IF_FAILED(registry_result(RegCreateKeyExW(HKEY_CLASSES_ROOT, write.key.c_str(), 0, nullptr,
                                                      REG_OPTION_NON_VOLATILE, kAccess, nullptr, key.put(), nullptr)));
     if (!write.text) return S_OK;
     const auto *bytes = reinterpret_cast<const BYTE *>(write.text);
-    return registry_result(RegSetValueExA(key.get(), write.valueName, 0, REG_SZ, bytes, lstrlenA(write.text) + 1u));
+    const DWORD size = static_cast<DWORD>((lstrlenW(write.text) + 1) * sizeof(wchar_t));
+    return registry_result(RegSetValueExW(key.get(), write.valueName, 0, REG_SZ, bytes, size));
 }
 
 // Unregistration of one key: opened for reading and writing (a missing key is skipped), then
 // deleted with everything under it, whoever put it there, unless it is shared.
-HRESULT remove(const std::string &path, bool shared)
+HRESULT remove(const std::wstring &path, bool shared)
 {
     UniqueHkey key;
-    const LONG error = RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, kAccess, key.put());
+    const LONG error = RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, kAccess, key.put());
     if (error == ERROR_FILE_NOT_FOUND) return S_OK;
     RETURN_IF_FAILED(registry_result(error));
     key.reset();
     if (shared) return S_OK;
-    const LONG deleted = RegDeleteTreeA(HKEY_CLASSES_ROOT, path.c_str());
+    const LONG deleted = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
     return absent(deleted) ? S_OK : registry_result(deleted);
 }
 
-// In the thread's ANSI code page, the one the module path was read in.
-HRESULT widen(const std::string &text, std::wstring &wide)
+// The server path the class is registered with in one registry view (0: this process's own),
+// without the quotes a hand-written entry may have; false where the class has none there.
+bool registered_server(REGSAM view, std::wstring &server)
 {
-    const int length = static_cast<int>(text.size());
-    const int count = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), length, nullptr, 0);
-    wide.assign(static_cast<size_t>(count), L'\0');
-    if (count == 0 || MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), length, &wide[0], count) != count)
-        return last_error();
-    return S_OK;
+    const std::wstring path = class_key() + L"\\InprocServer32";
+    UniqueHkey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
+        return false;
+    wchar_t text[MAX_PATH + 2] = {};
+    DWORD size = sizeof(text) - sizeof(wchar_t), type = 0;
+    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE *>(text), &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        server.clear();
+        return true;
+    }
+    server = text;
+    if (server.size() >= 2 && server.front() == L'"' && server.back() == L'"') server = server.substr(1, server.size() - 2);
+    return true;
+}
+
+// The other registry view, where one exists: the 32-bit one for this 64-bit module, the 64-bit
+// one for this 32-bit module on 64-bit Windows; 0 on 32-bit Windows.
+REGSAM other_view() noexcept
+{
+#ifdef _WIN64
+    return KEY_WOW64_32KEY;
+#else
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+#endif
 }
 
 // The type library of the module file, else of the file with ".tlb" in place of the module's
 // extension; `loadedFrom` receives the path that was loaded.
-HRESULT load_type_library(const std::string &modulePath, ComPtr<ITypeLib> &library, std::wstring &loadedFrom)
+HRESULT load_type_library(const std::wstring &modulePath, ComPtr<ITypeLib> &library, std::wstring &loadedFrom)
 {
-    RETURN_IF_FAILED(widen(modulePath, loadedFrom));
+    loadedFrom = modulePath;
     if (SUCCEEDED(LoadTypeLib(loadedFrom.c_str(), library.put()))) return S_OK;
-    const size_t extension = static_cast<size_t>(PathFindExtensionA(modulePath.c_str()) - modulePath.c_str());
-    const std::string tlbPath = modulePath.substr(0, extension) + ".tlb";
-    if (tlbPath.size() + 1 > MAX_PATH) return E_FAIL;
-    RETURN_IF_FAILED(widen(tlbPath, loadedFrom));
+    const size_t extension = static_cast<size_t>(PathFindExtensionW(modulePath.c_str()) - modulePath.c_str());
+    loadedFrom = modulePath.substr(0, extension) + L".tlb";
+    if (loadedFrom.size() + 1 > MAX_PATH) return E_FAIL;
     return LoadTypeLib(loadedFrom.c_str(), library.put());
 }
 
 HRESULT register_server()
 {
-    std::string path;
+    std::wstring path;
     RETURN_IF_FAILED(read_module_path(path));
-    const std::string clsid = registry_text(CLSID_CCQuiloVideoProc);
-    const std::string libid = registry_text(LIBID_QuiloVideo);
-    const std::string classKey = "CLSID\\" + clsid;
+    const std::wstring clsid = registry_text(CLSID_CCQuiloVideoProc);
+    const std::wstring libid = registry_text(LIBID_QuiloVideo);
+    const std::wstring classKey = class_key();
     // The ProgID keys are updated in place; the class key is replaced as a whole.
     const Write writes[] = {
         {kProgId, false, nullptr, kFriendlyName},
-        {std::string(kProgId) + "\\CLSID", false, nullptr, clsid.c_str()},
+        {std::wstring(kProgId) + L"\\CLSID", false, nullptr, clsid.c_str()},
         {kIndependentProgId, false, nullptr, kFriendlyName},
-        {std::string(kIndependentProgId) + "\\CLSID", false, nullptr, clsid.c_str()},
-        {std::string(kIndependentProgId) + "\\CurVer", false, nullptr, kProgId},
+        {std::wstring(kIndependentProgId) + L"\\CLSID", false, nullptr, clsid.c_str()},
+        {std::wstring(kIndependentProgId) + L"\\CurVer", false, nullptr, kProgId},
         // Opened for writing on its own: a new subkey could be created under it without that.
-        {"CLSID", false, nullptr, nullptr},
+        {L"CLSID", false, nullptr, nullptr},
         {classKey, true, nullptr, kFriendlyName},
-        {classKey + "\\ProgID", false, nullptr, kProgId},
-        {classKey + "\\VersionIndependentProgID", false, nullptr, kIndependentProgId},
-        {classKey + "\\Programmable", true, nullptr, nullptr},
-        {classKey + "\\InprocServer32", false, nullptr, path.c_str()},
-        {classKey + "\\InprocServer32", false, "ThreadingModel", "apartment"},
-        {classKey, false, "AppID", ""},
-        {classKey + "\\TypeLib", false, nullptr, libid.c_str()},
+        {classKey + L"\\ProgID", false, nullptr, kProgId},
+        {classKey + L"\\VersionIndependentProgID", false, nullptr, kIndependentProgId},
+        {classKey + L"\\Programmable", true, nullptr, nullptr},
+        {classKey + L"\\InprocServer32", false, nullptr, path.c_str()},
+        {classKey + L"\\InprocServer32", false, L"ThreadingModel", L"apartment"},
+        {classKey, false, L"AppID", L""},
+        {classKey + L"\\TypeLib", false, nullptr, libid.c_str()},
     };
     for (const Write &write : writes) RETURN_IF_FAILED(apply(write));
 
@@ -153,12 +175,23 @@ HRESULT register_server()
 
 HRESULT unregister_server()
 {
-    std::string path;
+    std::wstring path;
     RETURN_IF_FAILED(read_module_path(path));
-    RETURN_IF_FAILED(remove(kProgId, false));
-    RETURN_IF_FAILED(remove(kIndependentProgId, false));
-    RETURN_IF_FAILED(remove("CLSID", true));
-    RETURN_IF_FAILED(remove("CLSID\\" + registry_text(CLSID_CCQuiloVideoProc), false));
+    // Another copy of the module registered since owns the class now: unregistering this one
+    // must not take that copy's registration away. A class key without a server is ours to remove.
+    std::wstring server;
+    if (registered_server(0, server) && !server.empty() && lstrcmpiW(server.c_str(), path.c_str()) != 0) return S_OK;
+    // 64-bit Windows shares the ProgID and TypeLib keys between its two registry views: while
+    // the other architecture's module is registered, they are still in use there.
+    const REGSAM other = other_view();
+    const bool otherViewUsesShared = other != 0 && registered_server(other, server);
+    if (!otherViewUsesShared) {
+        RETURN_IF_FAILED(remove(kProgId, false));
+        RETURN_IF_FAILED(remove(kIndependentProgId, false));
+    }
+    RETURN_IF_FAILED(remove(L"CLSID", true));
+    RETURN_IF_FAILED(remove(class_key(), false));
+    if (otherViewUsesShared) return S_OK;
 
     ComPtr<ITypeLib> library;
     std::wstring tlbPath;

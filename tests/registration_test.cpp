@@ -153,6 +153,16 @@ void expect_tree_absent()
     EXPECT_FALSE(key_exists(class_key()));
 }
 
+// The class created as a host does, by ProgID.
+void expect_activation()
+{
+    quilo::test::ComScope com;
+    CLSID clsid = {};
+    ASSERT_EQ(S_OK, CLSIDFromProgID(L"QuiloVideo.CQuiloVideoProc", &clsid));
+    ComPtr<ICQuiloVideoProc> object;
+    EXPECT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ICQuiloVideoProc, object.put_void()));
+}
+
 // Every test starts with nothing of the component in the registry, and the executable leaves
 // it registered for whoever runs next.
 class RegistrationTest : public ::testing::Test
@@ -347,19 +357,11 @@ class ModuleCopy
 public:
     explicit ModuleCopy(size_t length, const std::wstring &name = L"QuiloVideo.ocx", bool typeLibrary = true)
     {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        dir_ = std::wstring(temp) + L"quilo-path";
-        CreateDirectoryW(dir_.c_str(), nullptr);
-        const size_t fill = length - dir_.size() - 2 - name.size();
-        sub_ = dir_ + L"\\" + std::wstring(fill, L'd');
-        path_ = sub_ + L"\\" + name;
-        CreateDirectoryW(sub_.c_str(), nullptr);
-        if (!CopyFileW(quilo::test::widen(QUILO_MODULE_PATH).c_str(), path_.c_str(), FALSE)) return;
-        if (!typeLibrary && !spoil_type_library()) return;
-        // A trailing dot keeps the loader from adding ".dll" to a name without an extension.
-        module_ = LoadLibraryW((name.find(L'.') == std::wstring::npos ? path_ + L"." : path_).c_str());
+        const size_t fill = length - parent().size() - 2 - name.size();
+        place(std::wstring(fill, L'd'), name, typeLibrary);
     }
+    // A copy named QuiloVideo.ocx in a folder of the given name.
+    explicit ModuleCopy(const std::wstring &folder) { place(folder, L"QuiloVideo.ocx", true); }
     ~ModuleCopy()
     {
         if (module_) FreeLibrary(module_);
@@ -370,6 +372,7 @@ public:
 
     HMODULE module() const { return module_; }
     std::string path() const { return quilo::test::narrow(path_.c_str(), CP_ACP); }
+    const std::wstring &wide_path() const { return path_; }
     HRESULT call(const char *name) const
     {
         auto entry = reinterpret_cast<HRESULT(WINAPI *)()>(reinterpret_cast<void *>(GetProcAddress(module_, name)));
@@ -377,6 +380,26 @@ public:
     }
 
 private:
+    static std::wstring parent()
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        return std::wstring(temp) + L"quilo-path";
+    }
+
+    void place(const std::wstring &folder, const std::wstring &name, bool typeLibrary)
+    {
+        dir_ = parent();
+        CreateDirectoryW(dir_.c_str(), nullptr);
+        sub_ = dir_ + L"\\" + folder;
+        path_ = sub_ + L"\\" + name;
+        CreateDirectoryW(sub_.c_str(), nullptr);
+        if (!CopyFileW(quilo::test::widen(QUILO_MODULE_PATH).c_str(), path_.c_str(), FALSE)) return;
+        if (!typeLibrary && !spoil_type_library()) return;
+        // A trailing dot keeps the loader from adding ".dll" to a name without an extension.
+        module_ = LoadLibraryW((name.find(L'.') == std::wstring::npos ? path_ + L"." : path_).c_str());
+    }
+
     // Wine's UpdateResource does not delete a resource, so the library's bytes are overwritten
     // with some that are no type library.
     bool spoil_type_library()
@@ -422,6 +445,101 @@ TEST_F(RegistrationTest, PathOf260CharactersOrMoreWritesAndRemovesNothing)
         EXPECT_EQ(S_OK, load_registered_library(0x409));
         ASSERT_EQ(S_OK, quilo::test::unregister_component());
     }
+}
+
+// --- Whose registration unregistration removes -----------------------------------------------
+
+// The class's server path in a registry view (0: this process's own), read as wide text.
+std::wstring registered_server_path(REGSAM view = 0)
+{
+    UniqueHkey key;
+    const std::wstring path = quilo::test::widen(class_key() + "\\InprocServer32");
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return L"<no key>";
+    wchar_t text[MAX_PATH + 1] = {};
+    DWORD size = sizeof(text) - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size) != ERROR_SUCCESS)
+        return L"<no value>";
+    return text;
+}
+
+TEST_F(RegistrationTest, ModuleInAFolderOutsideTheAnsiCodePageRegistersAndUnregisters)
+{
+    // Chinese, Greek and Korean: none of them in code page 1252, the last two not in 936 either.
+    ModuleCopy copy(L"\u76f8\u673a \u03ba\u03ac\u03bc\u03b5\u03c1\u03b1 \uce74\uba54\ub77c");
+    ASSERT_NE(nullptr, copy.module());
+    ASSERT_EQ(S_OK, copy.call("DllRegisterServer"));
+    EXPECT_TRUE(registered_server_path() == copy.wide_path()) << quilo::test::narrow(registered_server_path().c_str());
+    BSTR library = nullptr;
+    ASSERT_EQ(S_OK, QueryPathOfRegTypeLib(LIBID_QuiloVideo, 1, 0, 0x409, &library));
+    EXPECT_TRUE(copy.wide_path() == library) << quilo::test::narrow(library);
+    SysFreeString(library);
+    expect_activation();
+
+    EXPECT_EQ(S_OK, copy.call("DllUnregisterServer"));
+    expect_tree_absent();
+    EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
+}
+
+// Two copies of the module: unregistering the one registered first leaves the other's
+// registration, which names the other copy, working.
+TEST_F(RegistrationTest, UnregisteringACopyLeavesTheCopyRegisteredSince)
+{
+    ModuleCopy first(L"first"), second(L"second");
+    ASSERT_NE(nullptr, first.module());
+    ASSERT_NE(nullptr, second.module());
+    ASSERT_EQ(S_OK, first.call("DllRegisterServer"));
+    ASSERT_EQ(S_OK, second.call("DllRegisterServer"));
+
+    EXPECT_EQ(S_OK, first.call("DllUnregisterServer"));
+    expect_registered_tree(second.path());
+    expect_registered_library(second.path());
+    expect_activation();
+
+    EXPECT_EQ(S_OK, second.call("DllUnregisterServer"));
+    expect_tree_absent();
+    EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
+}
+
+// 64-bit Windows shares ProgIDs and type library registrations between its two registry views
+// (Wine keeps them apart, so the other architecture's registration is planted by hand): while
+// the other module is registered, unregistering this one removes only its own class key.
+TEST_F(RegistrationTest, SharedKeysStayWhileTheOtherArchitectureIsRegistered)
+{
+#ifdef _WIN64
+    const REGSAM other = KEY_WOW64_32KEY;
+#else
+    const REGSAM other = KEY_WOW64_64KEY;
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) GTEST_SKIP() << "a 32-bit system has one registry view";
+#endif
+    const std::wstring otherServer = quilo::test::widen(class_key() + "\\InprocServer32");
+    auto removeOther = [&] {
+        RegDeleteKeyExW(HKEY_CLASSES_ROOT, otherServer.c_str(), other, 0);
+        RegDeleteKeyExW(HKEY_CLASSES_ROOT, quilo::test::widen(class_key()).c_str(), other, 0);
+    };
+    auto cleanUp = quilo::scope_exit(removeOther);
+    {
+        UniqueHkey key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, otherServer.c_str(), 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS | other, nullptr, key.put(), nullptr));
+        const wchar_t path[] = L"C:\\Program Files\\QuiloVideo\\QuiloVideo.ocx";
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(path), sizeof(path)));
+    }
+    ASSERT_TRUE(registered_server_path() == L"<no key>") << "the two registry views are not apart";
+
+    ASSERT_EQ(S_OK, quilo::test::register_component());
+    EXPECT_EQ(S_OK, quilo::test::unregister_component());
+    EXPECT_FALSE(key_exists(class_key()));
+    EXPECT_TRUE(key_exists(kProgId));
+    EXPECT_TRUE(key_exists(kIndependentProgId));
+    EXPECT_EQ(S_OK, load_registered_library(0x409));
+
+    // The last architecture to go takes the shared keys with it.
+    removeOther();
+    ASSERT_EQ(S_OK, quilo::test::register_component());
+    EXPECT_EQ(S_OK, quilo::test::unregister_component());
+    expect_tree_absent();
+    EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
 }
 
 // --- Where the type library comes from ---------------------------------------------------------
@@ -561,15 +679,6 @@ constexpr DWORD kWrites = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE;
 
 // Everything registration touches, with the type library's keys.
 std::string full_dump() { return tree_dump() + dump(typelib_key()); }
-
-void expect_activation()
-{
-    quilo::test::ComScope com;
-    CLSID clsid = {};
-    ASSERT_EQ(S_OK, CLSIDFromProgID(L"QuiloVideo.CQuiloVideoProc", &clsid));
-    ComPtr<ICQuiloVideoProc> object;
-    EXPECT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ICQuiloVideoProc, object.put_void()));
-}
 
 // A user without administrator rights registering over an administrator's registration.
 TEST_F(RegistrationTest, RefusedWritesFailTheExportsAndRegsvr32AndChangeNothing)
