@@ -8,6 +8,7 @@
 #include "capture/CaptureContext.h"
 #include "capture/VideoStandard.h"
 #include "common/InterfaceTable.h"
+#include "common/ScopeGuard.h"
 #include "shell/ClassInfo.h"
 #include "shell/Module.h"
 
@@ -42,6 +43,11 @@ public:
     HRESULT STDMETHODCALLTYPE createCapture(LONG deviceID, VARIANT_BOOL bFlipImageHorizontally,
                                             VARIANT_BOOL bSetCameraParam, LONG width, LONG height) override
     {
+        // The message box and the property frame run modal loops on this thread: a host may
+        // drop its last reference from a timer or window message meanwhile. The object holds
+        // itself until the call is done.
+        AddRef();
+        auto release = scope_exit([this] { Release(); });
         return context_.createCapture(deviceID, bFlipImageHorizontally, bSetCameraParam, width, height);
     }
     HRESULT STDMETHODCALLTYPE Grab(QuiloImageStruct *record) override { return context_.grab(record); }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "support/ComponentTest.h"
 #include "support/DialogWatcher.h"
@@ -180,6 +181,47 @@ TEST_F(CaptureTest, ARefusedFrameSizeShowsOneMessageAndFails)
     EXPECT_EQ(E_FAIL, hr) << "the device's own failure";
     QuiloImageStruct rec = {};
     EXPECT_EQ(VFW_E_WRONG_STATE, object->Grab(&rec));
+}
+
+// A host may drop its last reference from a timer or a window message while the message box
+// runs its modal loop on the object's thread: the object stays alive until createCapture has
+// returned. The timer can only fire inside that loop, the first message loop the call runs.
+struct ReleaseDuringBox
+{
+    static ICQuiloVideoProcClass *object;
+    static HRESULT canUnloadInside;
+    static HRESULT can_unload()
+    {
+        auto entry = reinterpret_cast<HRESULT(WINAPI *)()>(
+            reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA(QUILO_MODULE_PATH), "DllCanUnloadNow")));
+        return entry ? entry() : E_FAIL;
+    }
+    // Releases at the first tick; closes the box once it shows.
+    static VOID CALLBACK fire(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        if (object) {
+            std::exchange(object, nullptr)->Release();
+            canUnloadInside = can_unload();
+        }
+        for (HWND box : windows_of(GetCurrentProcessId(), "#32770")) {
+            KillTimer(nullptr, id);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    }
+};
+ICQuiloVideoProcClass *ReleaseDuringBox::object = nullptr;
+HRESULT ReleaseDuringBox::canUnloadInside = E_FAIL;
+
+TEST_F(CaptureTest, ReleasingTheObjectDuringTheMessageBoxLeavesTheCallRunning)
+{
+    ASSERT_TRUE(add_device("cam", "--fps 0 --refuse-format"));
+    ASSERT_EQ(S_FALSE, ReleaseDuringBox::can_unload()) << "the fixture's object keeps the module loaded";
+    ICQuiloVideoProcClass *raw = object.detach();
+    ReleaseDuringBox::object = raw;
+    ASSERT_NE(0u, SetTimer(nullptr, 0, 20, ReleaseDuringBox::fire));
+    EXPECT_EQ(E_FAIL, raw->createCapture(0, 0, 1, 640, 480));
+    EXPECT_EQ(S_FALSE, ReleaseDuringBox::canUnloadInside) << "the object went while its call was running";
+    EXPECT_EQ(S_OK, ReleaseDuringBox::can_unload()) << "the object outlived the call";
 }
 
 TEST_F(CaptureTest, PropertyPagesAreShownWhenTheSizeIsNotSet)
