@@ -87,3 +87,13 @@ quilo_register_modules() {
 quilo_device_position() {
     printf '%s\n' "$1" | awk -v name="$2" '{ n = $0; sub(/^[0-9]+  /, "", n) } n == name { print $1; exit }'
 }
+
+# quilo_print_machine: one line naming the processor, cores, system and Wine, for the figures
+# of the benchmark and the soak.
+quilo_print_machine() {
+    local cpu
+    cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null || true)
+    printf 'machine: %s, %s cores, %s; %s; %s\n' "${cpu:-unknown CPU}" "$(nproc)" \
+        "$(. /etc/os-release 2>/dev/null && printf '%s' "${PRETTY_NAME:-}")" "$(uname -sr)" \
+        "$("$QUILO_WINE64_LOADER" --version 2>/dev/null)"
+}
