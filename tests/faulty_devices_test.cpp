@@ -46,10 +46,12 @@ protected:
         EXPECT_EQ(S_FALSE, object->destroyCapture());
     }
 
-    // A failed open leaves nothing set up and no device object behind.
+    // A failed open leaves nothing set up and no device object behind, even for a host that
+    // starts and grabs as if it had worked.
     void expect_not_set_up()
     {
         QuiloImageStruct rec = {1, 2, 3, 4, nullptr};
+        EXPECT_EQ(S_OK, object->startCapture());
         EXPECT_EQ(VFW_E_WRONG_STATE, object->Grab(&rec));
         EXPECT_EQ(nullptr, rec.data);
         EXPECT_EQ(S_OK, object->destroyCapture()) << "nothing to tear down";
