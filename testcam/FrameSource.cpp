@@ -176,7 +176,7 @@ bool FrameSource::deliverOne()
     BYTE *data = nullptr;
     const LONG room = sample->GetSize();
     const LONG stated = static_cast<LONG>(rgb24_image_size(setup_.width, setup_.height));
-    if (FAILED(sample->GetPointer(&data)) || room < stated) {
+    if (FAILED(sample->GetPointer(&data)) || room < 0 || room < stated) {
         ended_ = true;
         return true;
     }
