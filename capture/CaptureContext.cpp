@@ -51,7 +51,7 @@ HRESULT CaptureContext::build(LONG deviceID, bool setFrameSize, LONG width, LONG
 
     FrameFormat format;
     RETURN_IF_FAILED(graph_.connect(capturePin.get(), format));
-    return frame_.setup(format.width, format.height, format.channels, format.topDown);
+    return frame_.setup(format);
 }
 
 HRESULT CaptureContext::startCapture()

@@ -40,7 +40,10 @@ HRESULT STDMETHODCALLTYPE FrameSink::SampleCB(double, IMediaSample *sample)
     Lock lock(lock_);
     if (!target_ || done_) return S_OK;
     BYTE *data = nullptr;
-    if (FAILED(sample->GetPointer(&data)) || !data || sample->GetActualDataLength() < bytes_) {
+    // Only the bytes the sample says it holds are read, and never beyond its buffer: a device
+    // may deliver less than its format promised.
+    if (FAILED(sample->GetPointer(&data)) || !data || sample->GetActualDataLength() < bytes_ ||
+        sample->GetSize() < bytes_) {
         result_ = VFW_E_BUFFER_UNDERFLOW;
     } else {
         std::memcpy(target_, data, static_cast<size_t>(bytes_));

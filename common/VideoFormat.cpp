@@ -24,6 +24,19 @@ DWORD dib_image_size(WORD bitCount, LONG width, LONG height) noexcept
     return dib_stride(bitCount, width) * rows;
 }
 
+ULONGLONG dib_image_bytes(WORD bitCount, LONG width, LONG height) noexcept
+{
+    // Magnitudes taken in 64 bits, so that LONG_MIN negates too.
+    const ULONGLONG columns = width < 0 ? 0ull - static_cast<ULONGLONG>(static_cast<LONGLONG>(width))
+                                        : static_cast<ULONGLONG>(width);
+    const ULONGLONG rows = height < 0 ? 0ull - static_cast<ULONGLONG>(static_cast<LONGLONG>(height))
+                                      : static_cast<ULONGLONG>(height);
+    const ULONGLONG stride = (bitCount * columns + 31u) / 32u * 4u;
+    // Beyond 2^64 only at depths no video format has; such a size saturates rather than wraps.
+    if (rows != 0 && stride > ULLONG_MAX / rows) return ULLONG_MAX;
+    return stride * rows;
+}
+
 HRESULT make_rgb24_type(LONG width, LONG height, REFERENCE_TIME avgTimePerFrame, VideoHeader header,
                         AM_MEDIA_TYPE &mt) noexcept
 {
@@ -97,13 +110,19 @@ HRESULT read_frame_format(const AM_MEDIA_TYPE &type, FrameFormat &format) noexce
     format = FrameFormat();
     const BITMAPINFOHEADER *bmi = bitmap_header(type);
     if (!bmi) return VFW_E_INVALIDMEDIATYPE;
-    const LONG channels = bmi->biBitCount >> 3;
-    if (bmi->biWidth <= 0 || bmi->biHeight == 0 || bmi->biHeight == LONG_MIN || channels <= 0)
+    // The frame is copied, flipped and handed out as RGB24 rows: any other layout would be
+    // misread, and the bound keeps every byte count of it, OpenCV's 32-bit ones too, exact.
+    if (bmi->biBitCount != 24 || bmi->biCompression != BI_RGB) return VFW_E_INVALIDMEDIATYPE;
+    if (bmi->biWidth < 1 || bmi->biWidth > kMaxFrameSide || bmi->biHeight < -kMaxFrameSide ||
+        bmi->biHeight == 0 || bmi->biHeight > kMaxFrameSide)
         return VFW_E_INVALIDMEDIATYPE;
+    const ULONGLONG bytes = dib_image_bytes(bmi->biBitCount, bmi->biWidth, bmi->biHeight);
+    if (bytes > static_cast<ULONGLONG>(LONG_MAX)) return VFW_E_INVALIDMEDIATYPE;
     format.width = bmi->biWidth;
     format.topDown = bmi->biHeight < 0;
     format.height = format.topDown ? -bmi->biHeight : bmi->biHeight;
-    format.channels = channels;
+    format.channels = 3;
+    format.imageBytes = static_cast<LONG>(bytes);
     return S_OK;
 }
 

@@ -15,6 +15,9 @@ enum class VideoHeader { Info, Info2 };
 DWORD dib_stride(WORD bitCount, LONG width) noexcept;
 // Bytes of a whole bitmap; the sign of the height only gives the row order.
 DWORD dib_image_size(WORD bitCount, LONG width, LONG height) noexcept;
+// Bytes of a whole bitmap in 64 bits, without the wrap-around: what a buffer is sized from.
+// The sign of the width or height only gives the row order.
+ULONGLONG dib_image_bytes(WORD bitCount, LONG width, LONG height) noexcept;
 // The same for RGB24: width × 3 rounded up to a multiple of 4.
 inline LONG rgb24_stride(LONG width) noexcept { return static_cast<LONG>(dib_stride(24, width)); }
 inline DWORD rgb24_image_size(LONG width, LONG height) noexcept { return dib_image_size(24, width, height); }
@@ -27,6 +30,10 @@ HRESULT make_rgb24_type(LONG width, LONG height, REFERENCE_TIME avgTimePerFrame,
 const BITMAPINFOHEADER *bitmap_header(const AM_MEDIA_TYPE &mt) noexcept;
 BITMAPINFOHEADER *bitmap_header(AM_MEDIA_TYPE &mt) noexcept;
 
+// Longest side of a frame the component takes: large enough for any camera, small enough that
+// every row stride and image byte count fits in 32 bits (16,384 × 16,384 RGB24 is 768 MB).
+constexpr LONG kMaxFrameSide = 16384;
+
 // Frame size and row order of a connected video format.
 struct FrameFormat
 {
@@ -34,10 +41,11 @@ struct FrameFormat
     LONG height = 0;      // always positive
     LONG channels = 0;    // bytes per pixel
     bool topDown = false; // the format's height was negative: rows arrive top row first
+    LONG imageBytes = 0;  // row stride × height: what each sample must hold
 };
-// Reads a FORMAT_VideoInfo or FORMAT_VideoInfo2 block, never past its end. A block of another
-// kind, a width <= 0, a height of 0 (or one that cannot be negated) or under 8 bits per pixel
-// is VFW_E_INVALIDMEDIATYPE.
+// Reads a FORMAT_VideoInfo or FORMAT_VideoInfo2 block, never past its end. Only 24-bit BI_RGB
+// frames of 1..kMaxFrameSide pixels a side are taken; anything else (another block, another
+// pixel format, a size out of that range) is VFW_E_INVALIDMEDIATYPE.
 HRESULT read_frame_format(const AM_MEDIA_TYPE &type, FrameFormat &format) noexcept;
 
 } // namespace quilo

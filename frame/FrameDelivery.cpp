@@ -9,14 +9,20 @@ namespace quilo::frame {
 // Every frame the component hands out has 8-bit channels.
 constexpr LONG kDepth = 8;
 
-HRESULT FrameDelivery::setup(LONG width, LONG height, LONG channels, bool topDown) noexcept
+HRESULT FrameDelivery::setup(const FrameFormat &format) noexcept
 {
     release();
-    RETURN_HR_IF(E_OUTOFMEMORY, !imageHeader_.create(width, height, channels));
-    width_ = width;
-    height_ = height;
-    channels_ = channels;
-    topDown_ = topDown;
+    RETURN_HR_IF(E_OUTOFMEMORY, !imageHeader_.create(format.width, format.height, format.channels));
+    // OpenCV computes its stride and size in 32 bits: the buffer, the copy and the flip all go by
+    // them, so they must be the format's own bytes or none of it is used.
+    if (imageHeader_.image_size() != format.imageBytes) {
+        imageHeader_.release();
+        return VFW_E_INVALIDMEDIATYPE;
+    }
+    width_ = format.width;
+    height_ = format.height;
+    channels_ = format.channels;
+    topDown_ = format.topDown;
     return S_OK;
 }
 

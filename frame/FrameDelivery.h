@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "QuiloVideo.h"
+#include "common/VideoFormat.h"
 #include "frame/FrameBuffer.h"
 #include "frame/ImageHeader.h"
 
@@ -13,9 +14,10 @@ namespace quilo::frame {
 class FrameDelivery
 {
 public:
-    // The connected frame format: width x height pixels of `channels` bytes, top row first
-    // when `topDown`. E_OUTOFMEMORY when its image header cannot be made.
-    HRESULT setup(LONG width, LONG height, LONG channels, bool topDown) noexcept;
+    // The connected frame format, as read_frame_format took it. E_OUTOFMEMORY when its image
+    // header cannot be made; VFW_E_INVALIDMEDIATYPE when the header would not describe exactly
+    // the format's bytes. On failure nothing is set up.
+    HRESULT setup(const FrameFormat &format) noexcept;
     bool ready() const noexcept { return width_ > 0; }
 
     // A buffer for one whole image (row stride x height bytes), the one handed out before

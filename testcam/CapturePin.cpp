@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,11 +26,13 @@ const std::pair<LONG, LONG> kMoreSizes[] = {{320, 240}, {160, 120}};
 constexpr ULONG kShortFormatBytes = 87;
 constexpr long kBuffers = 3;
 
-bool valid_bitmap(const BITMAPINFOHEADER &bih)
+// With `anySize` every width from 1 and every height but 0 (and one that cannot be negated).
+bool valid_bitmap(const BITMAPINFOHEADER &bih, bool anySize)
 {
+    if (bih.biBitCount != 24 || bih.biCompression != BI_RGB) return false;
+    if (anySize) return bih.biWidth >= 1 && bih.biHeight != 0 && bih.biHeight != LONG_MIN;
     const LONG rows = std::labs(bih.biHeight);
-    return bih.biBitCount == 24 && bih.biCompression == BI_RGB && bih.biWidth >= kMinSide &&
-           bih.biWidth <= kMaxSide && rows >= kMinSide && rows <= kMaxSide;
+    return bih.biWidth >= kMinSide && bih.biWidth <= kMaxSide && rows >= kMinSide && rows <= kMaxSide;
 }
 
 } // namespace
@@ -101,7 +104,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::SetFormat(AM_MEDIA_TYPE *mt)
     else if (filter_.state() != State_Stopped)
         hr = VFW_E_NOT_STOPPED;
     else if (!IsEqualGUID(mt->majortype, MEDIATYPE_Video) || !IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24) ||
-             !bih || !valid_bitmap(*bih))
+             !bih || !valid_bitmap(*bih, options_.anySize))
         hr = VFW_E_INVALIDMEDIATYPE;
     else
         hr = applyFormat(width, height);
@@ -253,7 +256,7 @@ HRESULT CapturePin::checkMediaType(const AM_MEDIA_TYPE &mt)
     const GUID &format = header() == VideoHeader::Info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
     if (!IsEqualGUID(mt.formattype, format)) return S_FALSE;
     const BITMAPINFOHEADER *bih = bitmap_header(mt);
-    if (!bih || !valid_bitmap(*bih)) return S_FALSE;
+    if (!bih || !valid_bitmap(*bih, options_.anySize)) return S_FALSE;
     if (formatSet_ && (bih->biWidth != width_ || bih->biHeight != height_)) return S_FALSE;
     return S_OK;
 }
@@ -312,6 +315,7 @@ HRESULT CapturePin::startStreaming()
     setup.tag = options_.tag;
     setup.startMs = options_.startMs;
     setup.settle = options_.settle;
+    setup.shortSamples = options_.shortSamples;
     const DeviceState *state = state_;
     setup.report = [state](LONG frames) {
         if (state) state->count(record::kFramesDelivered, frames);

@@ -196,6 +196,8 @@ const FlagOption kFlags[] = {
     {"--decoder-fail", &DeviceOptions::decoderFail, "DecoderFail"},
     {"--decoder-sfalse", &DeviceOptions::decoderSFalse, "DecoderSFalse"},
     {"--refuse-format", &DeviceOptions::refuseFormat, "RefuseFormat"},
+    {"--any-size", &DeviceOptions::anySize, "AnySize"},
+    {"--short-samples", &DeviceOptions::shortSamples, "ShortSamples"},
     {"--no-pages", &DeviceOptions::noPages, "NoPages"},
     {"--no-name", &DeviceOptions::noName, "NoName"},
     {"--stall", &DeviceOptions::stall, "Stall"},

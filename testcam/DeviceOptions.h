@@ -31,6 +31,10 @@ struct DeviceOptions
     bool decoderFail = false;
     bool decoderSFalse = false;
     bool refuseFormat = false;
+    // SetFormat takes any RGB24 size, huge ones included, as a driver that checks nothing does.
+    bool anySize = false;
+    // Every sample holds only half of the frame its format describes.
+    bool shortSamples = false;
     CapsMode caps = CapsMode::VideoInfo;
     bool noPages = false;
     bool noName = false;

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 #include <vfwmsgs.h>
+#include <cstring>
 
 #include "common/HResult.h"
 #include "testcam/Pattern.h"
@@ -173,15 +174,25 @@ bool FrameSource::deliverOne()
     }
 
     BYTE *data = nullptr;
-    const LONG bytes = static_cast<LONG>(rgb24_image_size(setup_.width, setup_.height));
-    if (FAILED(sample->GetPointer(&data)) || sample->GetSize() < bytes) {
+    const LONG room = sample->GetSize();
+    const LONG stated = static_cast<LONG>(rgb24_image_size(setup_.width, setup_.height));
+    if (FAILED(sample->GetPointer(&data)) || room < 0 || room < stated) {
         ended_ = true;
         return true;
     }
     const LONG sequence = delivered() + 1;
-    const BYTE red = static_cast<BYTE>(setup_.tag & 0xFF);
-    paint_frame(data, setup_.width, setup_.height, sequence, settling ? static_cast<BYTE>(255 - red) : red);
-    sample->SetActualDataLength(bytes);
+    const ULONGLONG bytes = dib_image_bytes(24, setup_.width, setup_.height);
+    if (bytes > static_cast<ULONGLONG>(room)) {
+        // A size whose byte count wrapped in the format's 32 bits (--any-size) got buffers that
+        // small: a driver computing it so fills the buffer it has, and the picture stays out.
+        std::memset(data, 0, static_cast<size_t>(room));
+        sample->SetActualDataLength(room);
+    } else {
+        const BYTE red = static_cast<BYTE>(setup_.tag & 0xFF);
+        paint_frame(data, setup_.width, setup_.height, sequence, settling ? static_cast<BYTE>(255 - red) : red);
+        const LONG whole = static_cast<LONG>(bytes);
+        sample->SetActualDataLength(setup_.shortSamples ? whole / 2 : whole);
+    }
 
     // Stream time at capture: the graph clock when there is one, our own since Run when not.
     REFERENCE_TIME start = 0;

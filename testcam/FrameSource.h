@@ -28,6 +28,7 @@ struct StreamSetup
     LONG tag = 0;
     LONG startMs = 0;                   // delay of the first frame after a stream start
     LONG settle = 0;                    // settling frames after a stream start
+    bool shortSamples = false;          // each sample holds half of its frame
     // Told how many frames went out since it was last told, when the stream ends or stops.
     std::function<void(LONG frames)> report;
     // Told when the first Run after a start begins a stream.

@@ -1,11 +1,16 @@
 // Failures of the platform that no device can produce, behind a capture context: the engine
-// must answer with the failure, leave nothing set up, hold nothing, and balance COM.
+// must answer with the failure, leave nothing set up, hold nothing, and balance COM. Also the
+// frame formats the test camera never connects with.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <dshow.h>
 
+#include <string>
+
 #include "capture/CaptureContext.h"
 #include "common/DirectShowIds.h"
+#include "common/MediaType.h"
+#include "common/VideoFormat.h"
 #include "support/PlatformDouble.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
@@ -111,6 +116,39 @@ TEST_F(EngineTest, ThePageFrameAndTheMessageGoThroughThePlatform)
     EXPECT_EQ("SetFormat Failed\n", platform.messages[0]);
     EXPECT_EQ(1, platform.propertyFrames);
     expect_clean(context, platform);
+}
+
+TEST(FrameFormatTest, OnlyRgb24BitmapsWithinTheBoundAreTaken)
+{
+    struct Case
+    {
+        WORD bits;
+        DWORD compression;
+        LONG width, height;
+        HRESULT result;
+    };
+    const Case cases[] = {
+        {24, BI_RGB, kMaxFrameSide, -kMaxFrameSide, S_OK},
+        {32, BI_RGB, 64, 48, VFW_E_INVALIDMEDIATYPE},
+        {16, BI_RGB, 64, 48, VFW_E_INVALIDMEDIATYPE},
+        {24, BI_BITFIELDS, 64, 48, VFW_E_INVALIDMEDIATYPE},
+        {24, MAKEFOURCC('Y', 'U', 'Y', '2'), 64, 48, VFW_E_INVALIDMEDIATYPE},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.bits) + " bits, compression " + std::to_string(c.compression));
+        MediaType type;
+        ASSERT_EQ(S_OK, make_rgb24_type(64, 48, 0, VideoHeader::Info, *type.get()));
+        BITMAPINFOHEADER *bih = bitmap_header(*type.get());
+        bih->biBitCount = c.bits;
+        bih->biCompression = c.compression;
+        bih->biWidth = c.width;
+        bih->biHeight = c.height;
+        FrameFormat format;
+        EXPECT_EQ(c.result, read_frame_format(*type.get(), format));
+        if (c.result == S_OK) {
+            EXPECT_EQ(49152L * kMaxFrameSide, format.imageBytes) << "the largest frame's bytes";
+        }
+    }
 }
 
 } // namespace

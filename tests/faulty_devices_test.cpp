@@ -46,10 +46,12 @@ protected:
         EXPECT_EQ(S_FALSE, object->destroyCapture());
     }
 
-    // A failed open leaves nothing set up and no device object behind.
+    // A failed open leaves nothing set up and no device object behind, even for a host that
+    // starts and grabs as if it had worked.
     void expect_not_set_up()
     {
         QuiloImageStruct rec = {1, 2, 3, 4, nullptr};
+        EXPECT_EQ(S_OK, object->startCapture());
         EXPECT_EQ(VFW_E_WRONG_STATE, object->Grab(&rec));
         EXPECT_EQ(nullptr, rec.data);
         EXPECT_EQ(S_OK, object->destroyCapture()) << "nothing to tear down";
@@ -104,6 +106,7 @@ TEST_F(FaultyDevicesTest, EachFailedOpenLeavesTheObjectUsable)
         const char *options;
         HRESULT result;
         size_t messages; // message boxes shown
+        LONG width = 64, height = 48;
     };
     const Case cases[] = {
         // Hardware gone while its entry is still listed: the driver's own failure from the bind.
@@ -113,14 +116,19 @@ TEST_F(FaultyDevicesTest, EachFailedOpenLeavesTheObjectUsable)
         // A crossbar whose pin queries fail: their failure, nothing set up.
         {"--crossbar composite/decoder --crossbar-fail", E_FAIL, 0},
         {"--procamp none", E_NOINTERFACE, 0},
+        // A device that takes any size: a width whose 32-bit byte count wraps to 8 bytes, and
+        // sides just beyond the bound, are refused before any buffer is sized.
+        {"--any-size", VFW_E_INVALIDMEDIATYPE, 0, 178956971, 2},
+        {"--any-size", VFW_E_INVALIDMEDIATYPE, 0, 16385, 48},
+        {"--any-size", VFW_E_INVALIDMEDIATYPE, 0, 64, -16385},
     };
     add_good_device();
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.options);
+        SCOPED_TRACE(std::string(c.options) + " " + std::to_string(c.width) + "x" + std::to_string(c.height));
         ASSERT_TRUE(add_device("a-faulty", std::string("--fps 0 --size 64x48 ") + c.options));
         {
             DialogWatcher watcher;
-            EXPECT_EQ(c.result, object->createCapture(0, 1, 1, 64, 48));
+            EXPECT_EQ(c.result, object->createCapture(0, 1, 1, c.width, c.height));
             EXPECT_EQ(c.messages, watcher.seen().size());
         }
         expect_not_set_up();
@@ -128,10 +136,29 @@ TEST_F(FaultyDevicesTest, EachFailedOpenLeavesTheObjectUsable)
         // Failing again after a good open is no different.
         {
             DialogWatcher watcher;
-            EXPECT_EQ(c.result, object->createCapture(0, 1, 1, 64, 48));
+            EXPECT_EQ(c.result, object->createCapture(0, 1, 1, c.width, c.height));
         }
         expect_not_set_up();
     }
+}
+
+TEST_F(FaultyDevicesTest, ASampleShorterThanItsFormatFailsThatGrab)
+{
+    ASSERT_TRUE(add_device("a-short", "--fps 0 --size 64x48 --short-samples"));
+    add_good_device();
+    ASSERT_EQ(S_OK, object->createCapture(0, 1, 1, 64, 48));
+    ASSERT_EQ(S_OK, object->startCapture());
+    QuiloImageStruct rec = {1, 2, 3, 4, nullptr};
+    const QuiloImageStruct before = rec;
+    // Every sample is short, so a Grab that starts the stream again fails the same way.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(VFW_E_BUFFER_UNDERFLOW, object->Grab(&rec));
+        EXPECT_EQ(0, std::memcmp(&before, &rec, sizeof(rec))) << "the record is untouched";
+    }
+    const DeviceRecord record = read_device_record("a-short");
+    EXPECT_EQ(record.runs, record.stops) << "the graph is stopped after each failure";
+    EXPECT_EQ(S_FALSE, object->destroyCapture());
+    expect_usable(1);
 }
 
 TEST_F(FaultyDevicesTest, AnOpenDeviceIsClosedByAFailedOpen)
