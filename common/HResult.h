@@ -1,17 +1,32 @@
-// Early-return error handling: the HRESULT is always passed on, never dropped.
+// Early-return error handling: the HRESULT is always passed on, never dropped. Each early
+// return can name its failing step: with the environment variable QUILO_TRACE set, it is
+// written through OutputDebugString ("QuiloVideo.ocx: capture/DeviceGraph.cpp:57: step -> 0x...").
 #pragma once
 
-#include <winerror.h>
+#include <windows.h>
 
-#define RETURN_IF_FAILED(expr)                                   \
-    do {                                                         \
-        const HRESULT quilo_hr_ = (expr);                        \
-        if (FAILED(quilo_hr_)) return quilo_hr_;                 \
+namespace quilo {
+
+// Writes the failing step when tracing is on (QUILO_TRACE, read once per module); else nothing.
+void trace_failure(HRESULT hr, const char *step, const char *file, int line) noexcept;
+
+} // namespace quilo
+
+#define RETURN_IF_FAILED(expr)                                               \
+    do {                                                                     \
+        const HRESULT quilo_hr_ = (expr);                                    \
+        if (FAILED(quilo_hr_)) {                                             \
+            quilo::trace_failure(quilo_hr_, #expr, __FILE__, __LINE__);      \
+            return quilo_hr_;                                                \
+        }                                                                    \
     } while (0)
 
-#define RETURN_HR_IF(hr, cond)                                   \
-    do {                                                         \
-        if (cond) return (hr);                                   \
+#define RETURN_HR_IF(hr, cond)                                               \
+    do {                                                                     \
+        if (cond) {                                                          \
+            quilo::trace_failure((hr), #cond, __FILE__, __LINE__);           \
+            return (hr);                                                     \
+        }                                                                    \
     } while (0)
 
 #define RETURN_HR_IF_NULL(hr, ptr) RETURN_HR_IF((hr), (ptr) == nullptr)
