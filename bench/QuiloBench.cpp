@@ -64,7 +64,7 @@ public:
     Component(long position, long width, long height)
     {
         std::string failedCall;
-        const HRESULT hr = host::create_video_proc(proc_, failedCall);
+        const HRESULT hr = host::activate_video_proc(proc_, failedCall);
         check(failedCall, hr);
         session_ = std::make_unique<host::CaptureSession>(proc_.get());
         check("createCapture", session_->open(position, true, true, width, height));
@@ -199,7 +199,7 @@ CopyTimes time_flip_and_memcpy(const Size &size)
 {
     RowFlip flip(size.width, size.height, 3);
     if (!flip.valid()) throw Failure{"cvCreateImageHeader", E_OUTOFMEMORY};
-    const size_t bytes = static_cast<size_t>(flip.image_size());
+    const size_t bytes = static_cast<size_t>(flip.imageSize());
     std::vector<unsigned char> a(bytes, 1), b(bytes, 2);
     // Each timed turn is a batch of calls, long enough that the clock's own cost and a stray
     // interruption weigh little; the figures are per call.

@@ -63,7 +63,7 @@ ComPtr<ICQuiloVideoProcClass> create_object()
 {
     ComPtr<ICQuiloVideoProcClass> proc;
     std::string failedCall;
-    const HRESULT hr = host::create_video_proc(proc, failedCall);
+    const HRESULT hr = host::activate_video_proc(proc, failedCall);
     check(failedCall, hr);
     return proc;
 }

@@ -186,7 +186,7 @@ HRESULT ReferenceGraph::open(long position, long width, long height, Sequence se
     height_ = vih->bmiHeader.biHeight;
     flip_ = std::make_unique<RowFlip>(width_, height_, vih->bmiHeader.biBitCount / 8);
     RETURN_HR_IF(E_OUTOFMEMORY, !flip_->valid());
-    buffer_.resize(static_cast<size_t>(flip_->image_size()));
+    buffer_.resize(static_cast<size_t>(flip_->imageSize()));
 
     RETURN_IF_FAILED(graph_->QueryInterface(IID_IMediaControl, control_.put_void()));
     // mingw-w64 declares no __uuidof for IMediaEvent: the IID is named.

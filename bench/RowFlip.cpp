@@ -23,7 +23,7 @@ long RowFlip::stride() const
     return header_ ? header_->widthStep : 0;
 }
 
-long RowFlip::image_size() const
+long RowFlip::imageSize() const
 {
     return header_ ? header_->imageSize : 0;
 }

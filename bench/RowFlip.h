@@ -16,8 +16,8 @@ public:
 
     bool valid() const { return header_ != nullptr; }
     long stride() const;
-    long image_size() const;
-    // Reverses the row order of `pixels` (image_size() bytes) in place.
+    long imageSize() const;
+    // Reverses the row order of `pixels` (imageSize() bytes) in place.
     void flip(unsigned char *pixels);
 
 private:

@@ -15,7 +15,7 @@ HRESULT FrameDelivery::setup(const FrameFormat &format) noexcept
     RETURN_HR_IF(E_OUTOFMEMORY, !imageHeader_.create(format.width, format.height, format.channels));
     // OpenCV computes its stride and size in 32 bits: the buffer, the copy and the flip all go by
     // them, so they must be the format's own bytes or none of it is used.
-    if (imageHeader_.image_size() != format.imageBytes) {
+    if (imageHeader_.imageSize() != format.imageBytes) {
         imageHeader_.release();
         return VFW_E_INVALIDMEDIATYPE;
     }
@@ -37,7 +37,7 @@ HRESULT FrameDelivery::deliver(bool started, bool flip, QuiloImageStruct &record
     RETURN_HR_IF(VFW_E_WRONG_STATE, !ready() || !frameBuffer_.data());
     if (started) {
         // Hosts get bottom-up rows (a DIB) or, with flipping, top-down rows.
-        if (flip != topDown_) RETURN_IF_FAILED(imageHeader_.flip_rows(frameBuffer_.data()));
+        if (flip != topDown_) RETURN_IF_FAILED(imageHeader_.flipRows(frameBuffer_.data()));
         record.data = frameBuffer_.data();
     }
     record.width = width_;

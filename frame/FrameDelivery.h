@@ -23,7 +23,7 @@ public:
     // A buffer for one whole image (row stride x height bytes), the one handed out before
     // while the size holds. Null when memory runs out; the earlier buffer then stays.
     unsigned char *buffer() noexcept;
-    long imageBytes() const noexcept { return imageHeader_.image_size(); }
+    long imageBytes() const noexcept { return imageHeader_.imageSize(); }
 
     // Puts the rows of the buffer's new frame in the order the host asked for (bottom row
     // first, or with `flip` top row first, whatever order the device delivered) and describes

@@ -28,12 +28,12 @@ void ImageHeader::release() noexcept
     header_ = nullptr;
 }
 
-long ImageHeader::image_size() const noexcept
+long ImageHeader::imageSize() const noexcept
 {
     return header_ ? header_->imageSize : 0;
 }
 
-HRESULT ImageHeader::flip_rows(unsigned char *pixels) noexcept
+HRESULT ImageHeader::flipRows(unsigned char *pixels) noexcept
 {
     if (!header_ || !pixels) return E_POINTER;
     // The buffer moves whenever the image size changes, so the pointer is set before each flip.

@@ -21,10 +21,10 @@ public:
     // cvReleaseImageHeader: frees the header only, never the pixels it pointed at.
     void release() noexcept;
     // Bytes of the whole image the header describes (row stride x height).
-    long image_size() const noexcept;
+    long imageSize() const noexcept;
     // Reverses the row order of `pixels` in place (cvFlip with flip code 0); `pixels` must hold
-    // image_size() bytes. E_POINTER without a header or pixels, E_FAIL when OpenCV refuses.
-    HRESULT flip_rows(unsigned char *pixels) noexcept;
+    // imageSize() bytes. E_POINTER without a header or pixels, E_FAIL when OpenCV refuses.
+    HRESULT flipRows(unsigned char *pixels) noexcept;
 
 private:
     _IplImage *header_ = nullptr;

@@ -6,7 +6,7 @@
 #include "QuiloVideoClass.h"
 #include "capture/CameraControls.h"
 #include "capture/CaptureContext.h"
-#include "capture/VideoStandard.h"
+#include "capture/DecoderStandard.h"
 #include "common/InterfaceTable.h"
 #include "common/ScopeGuard.h"
 #include "shell/ClassInfo.h"

@@ -59,7 +59,7 @@ struct OpenDevice
 int open_device(const Options &options, bool setFrameSize, OpenDevice &device)
 {
     std::string failedCall;
-    HRESULT hr = host::create_video_proc(device.proc, failedCall);
+    HRESULT hr = host::activate_video_proc(device.proc, failedCall);
     if (FAILED(hr)) {
         fail(failedCall, hr);
         if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_CLASSSTRING)

@@ -58,7 +58,7 @@ int run(HINSTANCE instance, int show)
     if (FAILED(com.result())) return fail("CoInitializeEx", com.result());
     ComPtr<ICQuiloVideoProcClass> proc;
     std::string failedCall;
-    const HRESULT hr = host::create_video_proc(proc, failedCall);
+    const HRESULT hr = host::activate_video_proc(proc, failedCall);
     if (FAILED(hr)) {
         fail(failedCall, hr);
         if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_CLASSSTRING) {

@@ -4,7 +4,7 @@
 
 namespace quilo::host {
 
-HRESULT create_video_proc(ComPtr<ICQuiloVideoProcClass> &proc, std::string &failedCall)
+HRESULT activate_video_proc(ComPtr<ICQuiloVideoProcClass> &proc, std::string &failedCall)
 {
     proc.reset();
     CLSID clsid = {};

@@ -11,10 +11,11 @@ namespace quilo::host {
 
 constexpr const wchar_t kVideoProcProgId[] = L"QuiloVideo.CQuiloVideoProc";
 
-// Creates a CCQuiloVideoProc through its ProgID. The object's table goes on past the published
-// interface (GetCameraGammaParam, slot 32), so it is handed out as the class's table.
+// Activates a CCQuiloVideoProc through its ProgID, as any host does. The object's table goes on
+// past the published interface (GetCameraGammaParam, slot 32), so it is handed out as the
+// class's table.
 // `failedCall` names the platform call that failed.
-HRESULT create_video_proc(ComPtr<ICQuiloVideoProcClass> &proc, std::string &failedCall);
+HRESULT activate_video_proc(ComPtr<ICQuiloVideoProcClass> &proc, std::string &failedCall);
 
 // Opens a device with createCapture and calls destroyCapture when the scope ends.
 class CaptureSession

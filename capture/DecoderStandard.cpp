@@ -1,4 +1,4 @@
-#include "capture/VideoStandard.h"
+#include "capture/DecoderStandard.h"
 
 #include <cstring>
 
