@@ -181,7 +181,7 @@ bool FrameSource::deliverOne()
     const LONG sequence = delivered() + 1;
     const BYTE red = static_cast<BYTE>(setup_.tag & 0xFF);
     paint_frame(data, setup_.width, setup_.height, sequence, settling ? static_cast<BYTE>(255 - red) : red);
-    sample->SetActualDataLength(bytes);
+    ignore_result(sample->SetActualDataLength(bytes), "the buffer was just checked to hold the whole frame");
 
     // Stream time at capture: the graph clock when there is one, our own since Run when not.
     REFERENCE_TIME start = 0;
@@ -189,11 +189,12 @@ bool FrameSource::deliverOne()
     start -= streamStart;
     const REFERENCE_TIME duration = setup_.fps > 0 ? kUnitsPerSecond / setup_.fps : 1;
     REFERENCE_TIME stop = start + duration;
-    sample->SetTime(&start, &stop);
+    // The platform's memory allocator makes these samples, and its setters only store the values.
+    ignore_result(sample->SetTime(&start, &stop), "a sample's times are stored without checks");
     LONGLONG mediaStart = sequence - 1, mediaStop = sequence;
-    sample->SetMediaTime(&mediaStart, &mediaStop);
-    sample->SetSyncPoint(TRUE);
-    sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
+    ignore_result(sample->SetMediaTime(&mediaStart, &mediaStop), "a sample's media times are stored without checks");
+    ignore_result(sample->SetSyncPoint(TRUE), "a flag stored without checks");
+    ignore_result(sample->SetDiscontinuity(discontinuity ? TRUE : FALSE), "a flag stored without checks");
 
     const HRESULT hr = setup_.input->Receive(sample.get());
     sample.reset();
@@ -201,7 +202,8 @@ bool FrameSource::deliverOne()
     if (hr == S_FALSE) {
         // Downstream wants no more: stop pushing and say the stream has ended.
         ended_ = true;
-        setup_.peer->EndOfStream();
+        ignore_result(setup_.peer->EndOfStream(),
+                      "the stream has ended either way: this source pushes nothing more until the next start");
         reportFrames();
     } else if (FAILED(hr)) {
         // Downstream is stopping or broken; go quiet until the next start, as sources do.
