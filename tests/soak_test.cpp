@@ -54,7 +54,13 @@ protected:
     {
         const ULONGLONG now = GetTickCount64();
         const DWORD left = now < deadline_ ? static_cast<DWORD>(deadline_ - now) : 0;
-        return qt::run_program(std::string("\"") + kSoakTool + "\" --device \"" + kDevice + "\" " + arguments, left);
+        const std::string command = std::string("\"") + kSoakTool + "\" --device \"" + kDevice + "\" " + arguments;
+        if (left > 0) return qt::run_program(command, left);
+        SoakRun none;
+        none.commandLine = command;
+        none.exitCode = SoakRun::kTimedOut;
+        none.output = "(not started: the earlier runs used up the soak's time)";
+        return none;
     }
 
     static ULONGLONG deadline_;
