@@ -12,6 +12,7 @@
 
 #include "common/ComPtr.h"
 #include "common/DirectShowIds.h"
+#include "common/HResult.h"
 #include "common/ScopeGuard.h"
 #include "common/Variant.h"
 #include "testcam/DeviceRegistry.h"
@@ -114,14 +115,18 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: quilo-testcam-rate [seconds to measure, default 3]\n");
         return 2;
     }
-    if (FAILED(CoInitialize(nullptr))) return fail("CoInitialize", E_FAIL);
+    HRESULT hr = CoInitialize(nullptr);
+    if (FAILED(hr)) return fail("CoInitialize", hr);
     auto uninit = quilo::scope_exit([] { CoUninitialize(); });
-    HRESULT hr = register_camera();
+    hr = register_camera();
     if (FAILED(hr)) return fail("registering QuiloTestCamera.ax", hr);
     quilo::testcam::DeviceOptions options;
     options.fps = 0;
     if (FAILED(hr = quilo::testcam::add_device(kDevice, options))) return fail("adding the device", hr);
-    auto remove = quilo::scope_exit([] { quilo::testcam::remove_device(kDevice); });
+    auto remove = quilo::scope_exit([] {
+        quilo::ignore_result(quilo::testcam::remove_device(kDevice),
+                             "the figure is printed; a device left behind is replaced by the next run's add");
+    });
 
     FrameCounter counter;
     LONG counted = 0;
@@ -135,22 +140,25 @@ int main(int argc, char **argv)
         if (FAILED(hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                          graph.put_void())))
             return fail("creating the filter graph", hr);
-        CoCreateInstance(quilo::kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                         grabberFilter.put_void());
-        CoCreateInstance(quilo::kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.put_void());
-        if (!grabberFilter || !renderer || FAILED(grabberFilter.query(grabber)) ||
-            FAILED(graph->QueryInterface(IID_IMediaControl, control.put_void())))
-            return fail("creating the grabber and renderer", E_NOINTERFACE);
-        graph->AddFilter(camera.get(), L"Capture Filter");
-        graph->AddFilter(grabberFilter.get(), L"Grabber");
-        graph->AddFilter(renderer.get(), L"NullRenderer");
+        if (FAILED(hr = CoCreateInstance(quilo::kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                         grabberFilter.put_void())))
+            return fail("creating the sample grabber", hr);
+        if (FAILED(hr = CoCreateInstance(quilo::kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                         renderer.put_void())))
+            return fail("creating the null renderer", hr);
+        if (FAILED(hr = grabberFilter.query(grabber))) return fail("ISampleGrabber", hr);
+        if (FAILED(hr = graph->QueryInterface(IID_IMediaControl, control.put_void()))) return fail("IMediaControl", hr);
+        // A figure from a graph that was not built as described would be no figure at all.
+        if (FAILED(hr = graph->AddFilter(camera.get(), L"Capture Filter"))) return fail("adding the camera", hr);
+        if (FAILED(hr = graph->AddFilter(grabberFilter.get(), L"Grabber"))) return fail("adding the grabber", hr);
+        if (FAILED(hr = graph->AddFilter(renderer.get(), L"NullRenderer"))) return fail("adding the renderer", hr);
         AM_MEDIA_TYPE rgb24 = {};
         rgb24.majortype = MEDIATYPE_Video;
         rgb24.subtype = MEDIASUBTYPE_RGB24;
-        grabber->SetMediaType(&rgb24);
-        grabber->SetOneShot(FALSE);
-        grabber->SetBufferSamples(FALSE);
-        grabber->SetCallback(&counter, 0);
+        if (FAILED(hr = grabber->SetMediaType(&rgb24))) return fail("SetMediaType", hr);
+        if (FAILED(hr = grabber->SetOneShot(FALSE))) return fail("SetOneShot", hr);
+        if (FAILED(hr = grabber->SetBufferSamples(FALSE))) return fail("SetBufferSamples", hr);
+        if (FAILED(hr = grabber->SetCallback(&counter, 0))) return fail("SetCallback", hr);
         if (FAILED(hr = graph->Connect(first_pin(camera.get(), PINDIR_OUTPUT).get(),
                                        first_pin(grabberFilter.get(), PINDIR_INPUT).get())))
             return fail("connecting the camera", hr);
@@ -165,8 +173,9 @@ int main(int argc, char **argv)
         Sleep(static_cast<DWORD>(seconds * 1000));
         counted = counter.frames() - before;
         elapsedMs = GetTickCount() - start;
-        control->Stop();
-        grabber->SetCallback(nullptr, 0);
+        quilo::ignore_result(control->Stop(), "the count is taken; the graph is released next either way");
+        quilo::ignore_result(grabber->SetCallback(nullptr, 0),
+                             "the graph is stopped, so the counter is called no more; this only drops the reference");
     }
     std::printf("test camera, unpaced, 640x480 RGB24 into sample grabber + null renderer: %.1f frames per second\n",
                 counted * 1000.0 / (elapsedMs ? elapsedMs : 1));

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "common/ComPtr.h"
 #include "common/HResult.h"
 #include "common/MediaType.h"
 #include "common/VideoFormat.h"
@@ -22,11 +23,10 @@ bool is_plain_video_template(const AM_MEDIA_TYPE &mt)
 
 } // namespace
 
-HRESULT applyFrameSize(Platform &platform, IPin *captureOutPin, ComPtr<IAMStreamConfig> &streamConfig,
-                       LONG width, LONG height)
+HRESULT applyFrameSize(Platform &platform, IPin *captureOutPin, LONG width, LONG height)
 {
-    streamConfig.reset();
     RETURN_HR_IF(VFW_E_NOT_FOUND, !captureOutPin);
+    ComPtr<IAMStreamConfig> streamConfig;
     RETURN_IF_FAILED(captureOutPin->QueryInterface(IID_IAMStreamConfig, streamConfig.put_void()));
 
     MediaTypePtr caps;

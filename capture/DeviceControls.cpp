@@ -36,12 +36,11 @@ HRESULT DeviceControls::find(IBaseFilter *captureFilter)
 
 HRESULT DeviceControls::applyFrameSize(Platform &platform, IPin *capturePin, LONG width, LONG height)
 {
-    return capture::applyFrameSize(platform, capturePin, streamConfig_, width, height);
+    return capture::applyFrameSize(platform, capturePin, width, height);
 }
 
 void DeviceControls::release()
 {
-    streamConfig_.reset();
     procAmp_.reset();
     decoder_.reset();
     crossbar_.reset();

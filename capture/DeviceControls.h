@@ -1,6 +1,5 @@
 // What a capture session keeps of its device beyond the graph: the capture graph builder, the
-// video processing amplifier, the stream configuration, and for analog hardware the crossbar
-// and the video decoder. They stay after destroyCapture, so the controls still answer, until
+// video processing amplifier, and for analog hardware the crossbar and the video decoder. They stay after destroyCapture, so the controls still answer, until
 // the next createCapture or the object's end.
 #pragma once
 
@@ -26,7 +25,7 @@ public:
     // The crossbar (routed composite to decoder) and decoder of analog hardware, if the device
     // has them, then its video processing amplifier, which every device must have.
     HRESULT find(IBaseFilter *captureFilter);
-    // The host's frame size on the capture pin (its stream configuration is kept).
+    // The host's frame size on the capture pin.
     HRESULT applyFrameSize(Platform &platform, IPin *capturePin, LONG width, LONG height);
 
     IAMVideoProcAmp *procAmp() const noexcept { return procAmp_.get(); }
@@ -39,7 +38,6 @@ private:
     ComPtr<IAMCrossbar> crossbar_;
     ComPtr<IAMAnalogVideoDecoder> decoder_;
     ComPtr<IAMVideoProcAmp> procAmp_;
-    ComPtr<IAMStreamConfig> streamConfig_;
 };
 
 } // namespace quilo::capture

@@ -143,8 +143,10 @@ HRESULT CapturePin::reconnect(LONG width, LONG height)
     const bool wasSet = formatSet_;
     const LONG oldWidth = width_, oldHeight = height_;
 
-    peer->Disconnect();
-    Disconnect();
+    // Both ends of a connection the pin holds disconnect while the graph is stopped (checked by
+    // SetFormat), which is the only state either refuses in.
+    ignore_result(peer->Disconnect(), "the peer disconnects while stopped");
+    ignore_result(Disconnect(), "this pin disconnects while stopped");
     formatSet_ = true;
     width_ = width;
     height_ = height;
@@ -153,7 +155,8 @@ HRESULT CapturePin::reconnect(LONG width, LONG height)
         formatSet_ = wasSet;
         width_ = oldWidth;
         height_ = oldHeight;
-        Connect(peer.get(), previous.get());
+        ignore_result(Connect(peer.get(), previous.get()),
+                      "the format the peer had already accepted; the new format's refusal is what is returned");
     }
     return hr;
 }

@@ -86,7 +86,8 @@ HRESULT delete_tree(HKEY root, const std::string &path)
     return hresult_from_win32(static_cast<unsigned long>(status));
 }
 
-// Serialises read-modify-write of device state between the processes that use a device.
+// Serialises read-modify-write of device state, and adding, removing and clearing devices,
+// between the processes that use the prefix's devices.
 class StateLock
 {
 public:
@@ -159,6 +160,10 @@ bool valid_device_name(const std::string &name, std::string *why)
 HRESULT add_device(const std::string &name, const DeviceOptions &options)
 {
     RETURN_HR_IF(E_INVALIDARG, !valid_device_name(name));
+    // The whole change under the lock: the mapper writes the instance key value by value, and
+    // another process's add, remove or clear must neither take a half-written key for another
+    // driver's nor delete it between the mapper's writes and ours.
+    StateLock lock;
     const Owner owner = owner_of(name);
     RETURN_HR_IF(kNotTestCamera, owner == Owner::Other);
     if (owner == Owner::TestCamera) RETURN_IF_FAILED(delete_tree(HKEY_CLASSES_ROOT, instance_path(name)));
@@ -200,7 +205,6 @@ HRESULT add_device(const std::string &name, const DeviceOptions &options)
     }
     if (options.noName) RegDeleteValueA(key.get(), "FriendlyName");
 
-    StateLock lock;
     delete_tree(HKEY_CURRENT_USER, state_path(name));
     return S_OK;
 }
@@ -208,11 +212,11 @@ HRESULT add_device(const std::string &name, const DeviceOptions &options)
 HRESULT remove_device(const std::string &name)
 {
     RETURN_HR_IF(E_INVALIDARG, !valid_device_name(name));
+    StateLock lock;
     const Owner owner = owner_of(name);
     if (owner == Owner::None) return S_FALSE;
     RETURN_HR_IF(kNotTestCamera, owner == Owner::Other);
     RETURN_IF_FAILED(delete_tree(HKEY_CLASSES_ROOT, instance_path(name)));
-    StateLock lock;
     delete_tree(HKEY_CURRENT_USER, state_path(name));
     return S_OK;
 }
@@ -236,6 +240,7 @@ HRESULT clear_devices(unsigned *removed)
 {
     if (removed) *removed = 0;
     HRESULT result = S_OK;
+    StateLock lock;
     for (const std::string &name : device_names()) {
         const HRESULT hr = delete_tree(HKEY_CLASSES_ROOT, instance_path(name));
         if (FAILED(hr))
@@ -243,7 +248,6 @@ HRESULT clear_devices(unsigned *removed)
         else if (removed)
             ++*removed;
     }
-    StateLock lock;
     delete_tree(HKEY_CURRENT_USER, kStateKey);
     return result;
 }

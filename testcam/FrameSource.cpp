@@ -186,12 +186,13 @@ bool FrameSource::deliverOne()
         // A size whose byte count wrapped in the format's 32 bits (--any-size) got buffers that
         // small: a driver computing it so fills the buffer it has, and the picture stays out.
         std::memset(data, 0, static_cast<size_t>(room));
-        sample->SetActualDataLength(room);
+        ignore_result(sample->SetActualDataLength(room), "a buffer of `room` bytes holds `room` bytes");
     } else {
         const BYTE red = static_cast<BYTE>(setup_.tag & 0xFF);
         paint_frame(data, setup_.width, setup_.height, sequence, settling ? static_cast<BYTE>(255 - red) : red);
         const LONG whole = static_cast<LONG>(bytes);
-        sample->SetActualDataLength(setup_.shortSamples ? whole / 2 : whole);
+        ignore_result(sample->SetActualDataLength(setup_.shortSamples ? whole / 2 : whole),
+                      "the buffer was just checked to hold the whole frame");
     }
 
     // Stream time at capture: the graph clock when there is one, our own since Run when not.
@@ -200,11 +201,12 @@ bool FrameSource::deliverOne()
     start -= streamStart;
     const REFERENCE_TIME duration = setup_.fps > 0 ? kUnitsPerSecond / setup_.fps : 1;
     REFERENCE_TIME stop = start + duration;
-    sample->SetTime(&start, &stop);
+    // The platform's memory allocator makes these samples, and its setters only store the values.
+    ignore_result(sample->SetTime(&start, &stop), "a sample's times are stored without checks");
     LONGLONG mediaStart = sequence - 1, mediaStop = sequence;
-    sample->SetMediaTime(&mediaStart, &mediaStop);
-    sample->SetSyncPoint(TRUE);
-    sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
+    ignore_result(sample->SetMediaTime(&mediaStart, &mediaStop), "a sample's media times are stored without checks");
+    ignore_result(sample->SetSyncPoint(TRUE), "a flag stored without checks");
+    ignore_result(sample->SetDiscontinuity(discontinuity ? TRUE : FALSE), "a flag stored without checks");
 
     const HRESULT hr = setup_.input->Receive(sample.get());
     sample.reset();
@@ -212,7 +214,8 @@ bool FrameSource::deliverOne()
     if (hr == S_FALSE) {
         // Downstream wants no more: stop pushing and say the stream has ended.
         ended_ = true;
-        setup_.peer->EndOfStream();
+        ignore_result(setup_.peer->EndOfStream(),
+                      "the stream has ended either way: this source pushes nothing more until the next start");
         reportFrames();
     } else if (FAILED(hr)) {
         // Downstream is stopping or broken; go quiet until the next start, as sources do.

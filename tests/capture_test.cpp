@@ -1,12 +1,14 @@
 // Building, arming and tearing down the capture graph, end to end: the registered component
 // activated through COM, test camera devices bound by the platform's device enumerator.
 #include <gtest/gtest.h>
+#include <strmif.h>
 #include <vfwmsgs.h>
 
 #include <string>
 #include <thread>
 #include <utility>
 
+#include "common/DeviceList.h"
 #include "support/ComponentTest.h"
 #include "support/DialogWatcher.h"
 #include "support/TestCamera.h"
@@ -346,10 +348,31 @@ TEST_F(CaptureTest, ReopeningNeverLeavesADeviceBehind)
 TEST_F(CaptureTest, ControlsStayUsableAfterDestroy)
 {
     ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48"));
+    // The same device opened directly through the platform: its range, and later its own value.
+    ComPtr<IBaseFilter> device;
+    ASSERT_EQ(S_OK, quilo::bind_video_device(0, device));
+    ComPtr<IAMVideoProcAmp> deviceAmp;
+    ASSERT_EQ(S_OK, device.query(deviceAmp));
+    LONG minimum = 0, maximum = 0, step = 0, byDefault = 0, caps = 0;
+    ASSERT_EQ(S_OK, deviceAmp->GetRange(VideoProcAmp_Brightness, &minimum, &maximum, &step, &byDefault, &caps));
+    // Not the default, so a getter that answers without asking the device cannot match it.
+    const LONG chosen = byDefault != maximum ? maximum : minimum;
+    deviceAmp.reset();
+    device.reset();
+
     ASSERT_EQ(S_OK, object->createCapture(0, 0, 1, 64, 48));
+    ASSERT_EQ(S_OK, object->SetCameraBrightnessParam(chosen));
     ASSERT_EQ(S_FALSE, object->destroyCapture());
-    LONG value = 0;
+    LONG value = -12345;
     EXPECT_EQ(S_OK, object->GetCameraBrightnessParam(&value));
+    EXPECT_EQ(chosen, value);
+
+    // The device kept it (as a camera does while plugged in), and says so itself.
+    ASSERT_EQ(S_OK, quilo::bind_video_device(0, device));
+    ASSERT_EQ(S_OK, device.query(deviceAmp));
+    LONG own = -12345, flags = 0;
+    ASSERT_EQ(S_OK, deviceAmp->Get(VideoProcAmp_Brightness, &own, &flags));
+    EXPECT_EQ(own, value);
 }
 
 // COM state of the host's thread after the component's own initialisation and clean-up.

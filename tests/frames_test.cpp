@@ -111,6 +111,29 @@ TEST_F(FramesTest, EveryGrabIsAFrameTakenAfterTheCall)
         }
         ASSERT_EQ(S_FALSE, object->destroyCapture());
     }
+
+    // Unpaced, a frame kept from before the call would pass the check above: the device runs
+    // ahead between Grabs. One that stops after three frames tells them apart: its frames all
+    // go by moments after the stream starts, so once they are gone no Grab has a frame that
+    // arrived after it began, and each one handed out must be newer than the last.
+    SCOPED_TRACE("--fps 0 --stall-after 3");
+    ASSERT_TRUE(add_device("cam", "--fps 0 --stall-after 3 --size 64x48"));
+    ASSERT_EQ(S_OK, object->createCapture(0, 1, 1, 64, 48));
+    ASSERT_EQ(S_OK, object->startCapture());
+    long last = 0;
+    int taken = 0;
+    HRESULT hr = S_OK;
+    QuiloImageStruct rec = {};
+    while (taken <= 3 && (hr = object->Grab(&rec)) == S_OK) {
+        const long n = number_of(rec, true);
+        EXPECT_GT(n, last) << "grab " << taken << ": a frame handed out again";
+        EXPECT_LE(n, 3) << "grab " << taken;
+        last = n;
+        ++taken;
+        Sleep(200); // the device's remaining frames go by while no Grab waits
+    }
+    EXPECT_EQ(VFW_E_TIMEOUT, hr) << "after the device's last frame, " << taken << " Grabs succeeded";
+    EXPECT_GE(taken, 1);
 }
 
 TEST_F(FramesTest, TheBufferIsReusedWhileTheSizeHolds)

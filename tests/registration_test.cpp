@@ -183,21 +183,26 @@ protected:
     static void TearDownTestSuite() { EXPECT_EQ(S_OK, quilo::test::register_component()); }
 };
 
-// Wine's regsvr32 on the built module; its exit code.
-DWORD regsvr32(const char *options)
+// regsvr32's exit code when the module's own DllRegisterServer or DllUnregisterServer failed.
+constexpr DWORD kRegsvr32ServerFailed = 5;
+
+// Wine's regsvr32 on the built module, expected to end with `code`; a mismatch shows the run.
+::testing::AssertionResult regsvr32(const char *options, DWORD code)
 {
-    return quilo::test::run_program(std::string("C:\\windows\\system32\\regsvr32.exe ") + options + " " +
-                                    QUILO_MODULE_PATH);
+    const quilo::test::ProgramRun run = quilo::test::run_program(
+        std::string("C:\\windows\\system32\\regsvr32.exe ") + options + " " + QUILO_MODULE_PATH);
+    return (run.exitCode == code ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
+           << "expected exit code " << code << run;
 }
 
 TEST_F(RegistrationTest, Regsvr32WritesTheTreeAndTheTypeLibrary)
 {
     ASSERT_FALSE(SUCCEEDED(load_registered_library(0x409)));
-    ASSERT_EQ(0u, regsvr32("/s"));
+    ASSERT_TRUE(regsvr32("/s", 0));
     expect_registered_tree(QUILO_MODULE_PATH);
     EXPECT_EQ(S_OK, load_registered_library(0x409));
 
-    ASSERT_EQ(0u, regsvr32("/s /u"));
+    ASSERT_TRUE(regsvr32("/s /u", 0));
     expect_tree_absent();
     EXPECT_TRUE(key_exists("CLSID"));
     EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
@@ -698,8 +703,8 @@ TEST_F(RegistrationTest, RefusedWritesFailTheExportsAndRegsvr32AndChangeNothing)
         EXPECT_EQ(S_OK, load_registered_library(0x409));
 
         // The refusal reaches a process of its own: regsvr32 reports the failure in its exit code.
-        EXPECT_NE(0u, regsvr32("/s"));
-        EXPECT_NE(0u, regsvr32("/s /u"));
+        EXPECT_TRUE(regsvr32("/s", kRegsvr32ServerFailed));
+        EXPECT_TRUE(regsvr32("/s /u", kRegsvr32ServerFailed));
         EXPECT_EQ(registered, full_dump());
     }
     ASSERT_EQ(S_OK, quilo::test::register_component());
@@ -719,7 +724,7 @@ TEST_F(RegistrationTest, RefusedClassesKeyLeavesAPartialRegistrationThatALaterOn
         EXPECT_TRUE(key_exists(std::string(kIndependentProgId) + "\\CurVer"));
         EXPECT_FALSE(key_exists(class_key()));
         EXPECT_FALSE(SUCCEEDED(load_registered_library(0x409)));
-        EXPECT_NE(0u, regsvr32("/s"));
+        EXPECT_TRUE(regsvr32("/s", kRegsvr32ServerFailed));
         EXPECT_FALSE(key_exists(class_key()));
     }
     ASSERT_EQ(S_OK, quilo::test::register_component());
@@ -743,7 +748,7 @@ TEST_F(RegistrationTest, RefusedDeletesFailBothExports)
         EXPECT_EQ(registered, full_dump());
         EXPECT_EQ(kAccessDenied, quilo::test::register_component());
         EXPECT_EQ(registered, full_dump());
-        EXPECT_NE(0u, regsvr32("/s /u"));
+        EXPECT_TRUE(regsvr32("/s /u", kRegsvr32ServerFailed));
         EXPECT_EQ(registered, full_dump());
     }
     ASSERT_EQ(S_OK, quilo::test::unregister_component());

@@ -20,11 +20,7 @@ namespace qt = quilo::test;
 
 namespace {
 
-struct ToolRun
-{
-    DWORD exitCode;
-    std::string output;
-};
+using ToolRun = qt::ProgramRun;
 
 class ToolsTest : public qt::HostProgramTest
 {
@@ -33,9 +29,7 @@ protected:
 
     static ToolRun tool(const std::string &arguments, DWORD timeoutMs = 60000)
     {
-        ToolRun run;
-        run.exitCode = qt::run_program("\"" QUILO_GRAB_TOOL "\" " + arguments, &run.output, timeoutMs);
-        return run;
+        return qt::run_program("\"" QUILO_GRAB_TOOL "\" " + arguments, timeoutMs);
     }
 
     bool exists(const std::string &name) const
@@ -71,7 +65,7 @@ bool contains(const std::string &text, const std::string &part)
 TEST_F(ToolsTest, ListShowsEveryDeviceAtThePositionTheComponentUses)
 {
     ToolRun run = tool("list");
-    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(0u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "No video input devices.")) << run.output;
 
     // The platform orders devices by key name, case-insensitively; a nameless one keeps its place.
@@ -79,7 +73,7 @@ TEST_F(ToolsTest, ListShowsEveryDeviceAtThePositionTheComponentUses)
     ASSERT_TRUE(qt::add_device("tools cam a"));
     ASSERT_TRUE(qt::add_device("Tools Cam C", "--no-name"));
     run = tool("list");
-    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_EQ(0u, run.exitCode) << run;
     EXPECT_EQ("0  tools cam a\r\n1  Tools Cam B\r\n2  (no name)\r\n", run.output);
 }
 
@@ -92,7 +86,7 @@ TEST_F(ToolsTest, GrabWritesPngAndBmpShowingTheDevicePictureInEitherRowOrder)
         const std::string prefix = flip ? "flip" : "noflip";
         const ToolRun run = tool("grab --device 0 --size 321x243 " + std::string(flip ? "--flip" : "--no-flip") +
                              " --out \"" + file(prefix) + "\"");
-        ASSERT_EQ(0u, run.exitCode) << run.output;
+        ASSERT_EQ(0u, run.exitCode) << run;
         EXPECT_TRUE(contains(run.output, "device 0: Tools Cam")) << run.output;
         EXPECT_TRUE(contains(run.output, std::string("frame 1: width 321, height 243, depth 8, channels 3, stride 964, rows ") +
                                              (flip ? "top-down" : "bottom-up")))
@@ -117,7 +111,7 @@ TEST_F(ToolsTest, GrabCountWritesNumberedFilesOfSuccessiveFrames)
     // Paced, so that the numbers (n mod 256) of successive frames rise.
     ASSERT_TRUE(qt::add_device("Tools Cam", "--tag 5 --fps 30"));
     const ToolRun run = tool("grab --size 64x48 --count 3 --out \"" + file("shot") + "\"");
-    ASSERT_EQ(0u, run.exitCode) << run.output;
+    ASSERT_EQ(0u, run.exitCode) << run;
     EXPECT_FALSE(exists("shot.png"));
     long last = 0;
     for (int i = 1; i <= 3; ++i) {
@@ -176,7 +170,7 @@ TEST_F(ToolsTest, GrabWithPagesShowsThePropertyFrameAndKeepsTheDeviceSize)
         run = tool("grab --pages --out \"" + file("pages") + "\"", 30000);
         EXPECT_GE(closer.closed(), 1);
     }
-    ASSERT_EQ(0u, run.exitCode) << run.output;
+    ASSERT_EQ(0u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "width 160, height 120")) << run.output;
     frame_in("pages.png", 160, 120, 0);
     const qt::DeviceRecord record = qt::read_device_record("Tools Cam");
@@ -188,7 +182,7 @@ TEST_F(ToolsTest, ControlsShowsTheEightControlsAndSetsThemOnTheDevice)
 {
     ASSERT_TRUE(qt::add_device("Tools Cam"));
     ToolRun run = tool("controls --set brightness=42 --set gamma=150 --set backlightcompensation=1");
-    ASSERT_EQ(0u, run.exitCode) << run.output;
+    ASSERT_EQ(0u, run.exitCode) << run;
     for (const char *line : {"set brightness to 42", "set gamma to 150", "set backlightcompensation to 1"})
         EXPECT_TRUE(contains(run.output, line)) << line << "\n" << run.output;
     // Values are read back from the device; gamma only through the class's extra slot.
@@ -209,7 +203,7 @@ TEST_F(ToolsTest, ControlsShowsTheEightControlsAndSetsThemOnTheDevice)
 
     // A value the device refuses: the setter's failure, its HRESULT and text, and a non-zero exit.
     run = tool("controls --set brightness=100000");
-    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(1u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "SetCameraBrightnessParam(100000) failed: 0x80070057")) << run.output;
 }
 
@@ -217,14 +211,14 @@ TEST_F(ToolsTest, ControlsReportsWhatTheDeviceLacks)
 {
     ASSERT_TRUE(qt::add_device("Tools Cam", "--procamp brightness,gamma"));
     ToolRun run = tool("controls");
-    ASSERT_EQ(0u, run.exitCode) << run.output;
+    ASSERT_EQ(0u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "\nhue                    no         -\r\n")) << run.output;
     EXPECT_TRUE(contains(run.output, "\nwhitebalance           no         -\r\n")) << run.output;
     EXPECT_TRUE(contains(run.output, "\ngamma                  yes")) << run.output;
 
     // Setting what is not there fails on the device and is reported as such.
     run = tool("controls --set hue=1");
-    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(1u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "SetCameraHueParam(1) failed: 0x")) << run.output;
 }
 
@@ -232,16 +226,16 @@ TEST_F(ToolsTest, StandardReadsAndSetsTheDecoderByName)
 {
     ASSERT_TRUE(qt::add_device("Tools Tuner", "--crossbar composite/decoder --standard PAL_B"));
     ToolRun run = tool("standard");
-    ASSERT_EQ(0u, run.exitCode) << run.output;
+    ASSERT_EQ(0u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "video standard: PAL_B\r\n")) << run.output;
 
     run = tool("standard --set SECAM_L1");
-    ASSERT_EQ(0u, run.exitCode) << run.output;
+    ASSERT_EQ(0u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "video standard: SECAM_L1\r\n")) << run.output;
 
     // Names are exact: a different letter case is no standard.
     run = tool("standard --set pal_b");
-    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(1u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "SetVideoStandParam(pal_b) failed: 0x")) << run.output;
 
     const qt::DeviceRecord record = qt::read_device_record("Tools Tuner");
@@ -253,11 +247,11 @@ TEST_F(ToolsTest, StandardWithoutADecoderShowsNoneVideoAndRefusesToSet)
 {
     ASSERT_TRUE(qt::add_device("Tools Cam"));
     ToolRun run = tool("standard");
-    ASSERT_EQ(0u, run.exitCode) << run.output;
+    ASSERT_EQ(0u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "video standard: None Video\r\n")) << run.output;
 
     run = tool("standard --set PAL_B");
-    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(1u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "no analog video decoder")) << run.output;
 }
 
@@ -267,7 +261,7 @@ TEST_F(ToolsTest, FailingDevicesGiveTheMethodTheHresultAndItsTextAndANonZeroExit
     ASSERT_TRUE(qt::add_device("Tools Cam B", "--no-name"));
 
     ToolRun run = tool("grab --device 2 --out \"" + file("none") + "\"");
-    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(1u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output,
                          "createCapture failed: 0x80040275 (VFW_E_NO_CAPTURE_HARDWARE) No capture hardware is available"))
         << run.output;
@@ -275,7 +269,7 @@ TEST_F(ToolsTest, FailingDevicesGiveTheMethodTheHresultAndItsTextAndANonZeroExit
 
     // A device without a name cannot be opened; the platform's text for the code is shown.
     run = tool("grab --device 1 --out \"" + file("none") + "\"");
-    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(1u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "createCapture failed: 0x80070002 ")) << run.output;
     const std::string text = run.output.substr(run.output.find("0x80070002 ") + 11);
     EXPECT_GT(text.size(), 4u) << "no message text: " << run.output;
@@ -285,7 +279,7 @@ TEST_F(ToolsTest, FailingDevicesGiveTheMethodTheHresultAndItsTextAndANonZeroExit
     ASSERT_TRUE(qt::clear_devices());
     ASSERT_TRUE(qt::add_device("Tools Cam", "--procamp none"));
     run = tool("controls");
-    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(1u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "createCapture failed: 0x")) << run.output;
 }
 
@@ -293,7 +287,7 @@ TEST_F(ToolsTest, DeviceThatNeverDeliversFailsGrabWithTheTimeout)
 {
     ASSERT_TRUE(qt::add_device("Tools Cam", "--stall"));
     const ToolRun run = tool("grab --out \"" + file("stall") + "\"");
-    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(1u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "Grab failed: 0x8004022E (VFW_E_TIMEOUT)")) << run.output;
     EXPECT_FALSE(exists("stall.png"));
 }
@@ -304,7 +298,7 @@ TEST_F(ToolsTest, UnregisteredComponentIsReportedWithTheActivationFailure)
     ASSERT_EQ(S_OK, qt::unregister_component());
     const ToolRun run = tool("grab --out \"" + file("unreg") + "\"");
     ASSERT_EQ(S_OK, qt::register_component());
-    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(1u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "CLSIDFromProgID(QuiloVideo.CQuiloVideoProc) failed: 0x800401F3")) << run.output;
     EXPECT_TRUE(contains(run.output, "regsvr32")) << run.output;
 }
@@ -312,7 +306,7 @@ TEST_F(ToolsTest, UnregisteredComponentIsReportedWithTheActivationFailure)
 TEST_F(ToolsTest, CommandLineErrorsExitWithTwoAndHelpDocumentsEveryCommand)
 {
     ToolRun run = tool("--help");
-    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(0u, run.exitCode) << run;
     for (const char *word : {"list", "grab", "controls", "standard", "--device", "--size", "--pages", "--flip",
                              "--no-flip", "--count", "--out", "--set", "whitebalance", "SECAM_L1"})
         EXPECT_TRUE(contains(run.output, word)) << word;
@@ -321,7 +315,7 @@ TEST_F(ToolsTest, CommandLineErrorsExitWithTwoAndHelpDocumentsEveryCommand)
                             "grab --device -1", "controls --set brightness", "controls --set zoom=1",
                             "list --count 2", "standard --set", "grab --flip --no-flip"}) {
         run = tool(bad);
-        EXPECT_EQ(2u, run.exitCode) << "'" << bad << "': " << run.output;
+        EXPECT_EQ(2u, run.exitCode) << run;
         EXPECT_TRUE(contains(run.output, "--help")) << bad;
     }
 }

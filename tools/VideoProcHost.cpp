@@ -25,16 +25,17 @@ HRESULT CaptureSession::open(long device, bool flip, bool setFrameSize, long wid
     close();
     const HRESULT hr = proc_->createCapture(device, flip ? VARIANT_TRUE : VARIANT_FALSE,
                                             setFrameSize ? VARIANT_TRUE : VARIANT_FALSE, width, height);
-    // A failed createCapture may still have built part of a graph; destroyCapture tears down
-    // whatever is there.
-    open_ = true;
+    // A failed createCapture releases all it built (README: nothing is open and nothing is
+    // held), so only a successful one needs its destroyCapture.
+    open_ = SUCCEEDED(hr);
     return hr;
 }
 
 void CaptureSession::close() noexcept
 {
-    // S_FALSE or S_OK both mean closed; a close that fails leaves nothing for the host to do.
-    if (open_) static_cast<void>(proc_->destroyCapture());
+    if (open_)
+        ignore_result(proc_->destroyCapture(),
+                      "S_FALSE or S_OK both mean closed; a close that fails leaves nothing for the host to do");
     open_ = false;
 }
 

@@ -21,21 +21,31 @@ HRESULT register_test_camera()
     return hr;
 }
 
-ToolResult run_testcam(const std::string &arguments)
+ProgramRun run_testcam(const std::string &arguments)
 {
-    ToolResult result;
-    result.exitCode = run_program("\"" QUILO_TESTCAM_TOOL "\" " + arguments, &result.output);
-    return result;
+    return run_program("\"" QUILO_TESTCAM_TOOL "\" " + arguments);
 }
 
-bool add_device(const std::string &name, const std::string &options)
+namespace {
+
+::testing::AssertionResult exited_with_0(const ProgramRun &run)
 {
-    return run_testcam("add \"" + name + "\" " + options).exitCode == 0;
+    return (run.exitCode == 0 ? ::testing::AssertionSuccess() : ::testing::AssertionFailure()) << run;
 }
 
-bool remove_device(const std::string &name) { return run_testcam("remove \"" + name + "\"").exitCode == 0; }
+} // namespace
 
-bool clear_devices() { return run_testcam("clear").exitCode == 0; }
+::testing::AssertionResult add_device(const std::string &name, const std::string &options)
+{
+    return exited_with_0(run_testcam("add \"" + name + "\" " + options));
+}
+
+::testing::AssertionResult remove_device(const std::string &name)
+{
+    return exited_with_0(run_testcam("remove \"" + name + "\""));
+}
+
+::testing::AssertionResult clear_devices() { return exited_with_0(run_testcam("clear")); }
 
 DeviceRecord read_device_record(const std::string &name)
 {

@@ -8,26 +8,26 @@
 #pragma once
 
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "support/TestSupport.h"
 
 namespace quilo::test {
 
 // DllRegisterServer of QUILO_TESTCAM_PATH (loads the .ax for the call only).
 HRESULT register_test_camera();
 
-struct ToolResult
-{
-    DWORD exitCode;
-    std::string output; // standard output and standard error together
-};
 // quilo-testcam.exe <arguments>
-ToolResult run_testcam(const std::string &arguments);
-// `add "NAME" <options>`, `remove "NAME"`, `clear`; true when the tool succeeded.
-bool add_device(const std::string &name, const std::string &options = "");
-bool remove_device(const std::string &name);
-bool clear_devices();
+ProgramRun run_testcam(const std::string &arguments);
+// `add "NAME" <options>`, `remove "NAME"`, `clear`: true when the tool exited with 0. The
+// tool's command line, exit code and output come with the answer, so a failed ASSERT_TRUE
+// (or EXPECT_FALSE) shows them.
+::testing::AssertionResult add_device(const std::string &name, const std::string &options = "");
+::testing::AssertionResult remove_device(const std::string &name);
+::testing::AssertionResult clear_devices();
 
 struct ProcAmpSet
 {

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <objbase.h>
+#include <cstdio>
 #include <vector>
 
 #include "common/Handle.h"
@@ -64,11 +65,35 @@ ComScope::~ComScope()
     if (SUCCEEDED(hr_)) CoUninitialize();
 }
 
-DWORD run_program(const std::string &commandLine, std::string *output, DWORD timeoutMs)
+std::ostream &operator<<(std::ostream &out, const ProgramRun &run)
 {
+    out << "\n[" << run.commandLine << "] ";
+    if (run.exitCode == ProgramRun::kNotStarted) {
+        out << "could not be started (error " << run.startError << ")";
+    } else if (run.exitCode == ProgramRun::kTimedOut) {
+        out << "had not ended after " << run.timeoutMs << " ms and was terminated";
+    } else {
+        char code[32];
+        std::snprintf(code, sizeof(code), "%lu (0x%08lX)", static_cast<unsigned long>(run.exitCode),
+                      static_cast<unsigned long>(run.exitCode));
+        out << "exited with " << code;
+    }
+    if (run.exitCode == ProgramRun::kNotStarted) return out;
+    if (run.output.empty()) return out << "; it wrote nothing";
+    return out << "; it wrote:\n" << run.output;
+}
+
+ProgramRun run_program(const std::string &commandLine, DWORD timeoutMs)
+{
+    ProgramRun run;
+    run.commandLine = commandLine;
+    run.timeoutMs = timeoutMs;
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return static_cast<DWORD>(-1);
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) {
+        run.startError = GetLastError();
+        return run;
+    }
     UniqueHandle reader(readEnd), writer(writeEnd);
     SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
 
@@ -81,20 +106,21 @@ DWORD run_program(const std::string &commandLine, std::string *output, DWORD tim
     PROCESS_INFORMATION pi = {};
     std::vector<char> cmd(commandLine.begin(), commandLine.end());
     cmd.push_back('\0');
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
-        return static_cast<DWORD>(-1);
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        run.startError = GetLastError();
+        return run;
+    }
     UniqueHandle process(pi.hProcess), thread(pi.hThread);
     writer.reset();
 
     // Output is read as it comes, without ever blocking on the pipe: the time limit holds
     // even for a child that hangs with its output pipe open.
-    std::string text;
     auto drain = [&] {
         char buf[4096];
         DWORD available = 0, got = 0;
         while (PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
                ReadFile(reader.get(), buf, available < sizeof(buf) ? available : sizeof(buf), &got, nullptr) && got > 0)
-            text.append(buf, got);
+            run.output.append(buf, got);
     };
     const DWORD start = GetTickCount();
     for (;;) {
@@ -103,14 +129,16 @@ DWORD run_program(const std::string &commandLine, std::string *output, DWORD tim
         if (GetTickCount() - start >= timeoutMs) {
             TerminateProcess(process.get(), 259);
             WaitForSingleObject(process.get(), 5000);
-            return static_cast<DWORD>(-2);
+            drain();
+            run.exitCode = ProgramRun::kTimedOut;
+            return run;
         }
     }
     drain();
     DWORD code = 0;
     GetExitCodeProcess(process.get(), &code);
-    if (output) *output = text;
-    return code;
+    run.exitCode = code;
+    return run;
 }
 
 } // namespace quilo::test

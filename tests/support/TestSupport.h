@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,23 @@ private:
 // The visible top-level windows of a window class that a process shows.
 std::vector<HWND> windows_of(DWORD process, const char *className);
 
-// Runs a program and returns its exit code; its standard output and error land in *output if
-// given. A program that has not ended after `timeoutMs` is terminated: (DWORD)-2. A program
-// that cannot be started: (DWORD)-1.
-DWORD run_program(const std::string &commandLine, std::string *output = nullptr, DWORD timeoutMs = 60000);
+// One run of a program, as a failed assertion shows it (`<< run`): the command line, how it
+// ended and all it wrote.
+struct ProgramRun
+{
+    static constexpr DWORD kNotStarted = static_cast<DWORD>(-1);
+    static constexpr DWORD kTimedOut = static_cast<DWORD>(-2);
+
+    std::string commandLine;
+    DWORD timeoutMs = 0;
+    DWORD exitCode = kNotStarted; // or kTimedOut
+    DWORD startError = 0;         // GetLastError of a program that could not be started
+    std::string output;           // standard output and error together, also of one ended at its limit
+};
+std::ostream &operator<<(std::ostream &out, const ProgramRun &run);
+
+// Runs a program to its end. One that has not ended after `timeoutMs` is terminated
+// (kTimedOut); one that cannot be started gives kNotStarted.
+ProgramRun run_program(const std::string &commandLine, DWORD timeoutMs = 60000);
 
 } // namespace quilo::test

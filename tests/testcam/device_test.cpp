@@ -18,7 +18,7 @@ using DeviceTest = CameraTest;
 bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 // The tool's output with Windows line ends made plain.
-std::string lines_of(const ToolResult &result)
+std::string lines_of(const ProgramRun &result)
 {
     std::string text;
     for (char c : result.output)
@@ -109,7 +109,7 @@ TEST_F(DeviceTest, AnUnpluggedDeviceIsListedButItsBindFailsWithTheDriversResult)
     EXPECT_EQ(S_OK, bind_device("B here", camera)) << "its neighbour is unaffected";
     camera.reset();
 
-    const ToolResult list = run_testcam("list");
+    const ProgramRun list = run_testcam("list");
     EXPECT_TRUE(contains(lines_of(list), "--unplugged")) << list.output;
     EXPECT_TRUE(contains(run_testcam("--help").output, "--unplugged"));
 }
@@ -137,8 +137,8 @@ TEST_F(DeviceTest, RemoveAndClearTakeOnlyTestCameras)
     EXPECT_FALSE(read_device_record("One").present);
     EXPECT_EQ((std::vector<std::string>{"Other", "Two"}), listed_devices());
 
-    const ToolResult cleared = run_testcam("clear");
-    EXPECT_EQ(0u, cleared.exitCode);
+    const ProgramRun cleared = run_testcam("clear");
+    EXPECT_EQ(0u, cleared.exitCode) << cleared;
     EXPECT_TRUE(contains(cleared.output, "removed 1 test camera device")) << cleared.output;
     EXPECT_EQ((std::vector<std::string>{"Other"}), listed_devices());
 }
@@ -172,14 +172,14 @@ TEST_F(DeviceTest, ToolRefusesBadCommandLinesWithAClearMessage)
         "list all",
     };
     for (const char *arguments : bad) {
-        const ToolResult result = run_testcam(arguments);
-        EXPECT_NE(0u, result.exitCode) << arguments;
+        const ProgramRun result = run_testcam(arguments);
+        EXPECT_EQ(2u, result.exitCode) << "a command line error" << result;
         EXPECT_TRUE(contains(result.output, "quilo-testcam") || contains(result.output, "usage")) << arguments;
     }
     EXPECT_TRUE(listed_devices().empty());
 
-    const ToolResult help = run_testcam("--help");
-    EXPECT_EQ(0u, help.exitCode);
+    const ProgramRun help = run_testcam("--help");
+    EXPECT_EQ(0u, help.exitCode) << help;
     EXPECT_TRUE(contains(help.output, "usage: quilo-testcam add NAME"));
 }
 
@@ -197,8 +197,8 @@ TEST_F(DeviceTest, ListShowsPlatformOrderOptionsAndWhatHostsDid)
         ASSERT_EQ(S_OK, camera.query(crossbar));
         crossbar->Route(0, 1);
     }
-    const ToolResult result = run_testcam("list");
-    EXPECT_EQ(0u, result.exitCode);
+    const ProgramRun result = run_testcam("list");
+    EXPECT_EQ(0u, result.exitCode) << result;
     const std::string list = lines_of(result);
     EXPECT_TRUE(contains(list, "0  Analog\n")) << list;
     EXPECT_TRUE(contains(list, "--crossbar svideo,composite/decoder --standard PAL_B")) << list;
@@ -236,8 +236,8 @@ TEST_F(DeviceTest, UnregisteringTheModuleRemovesItsDevices)
     ComPtr<IBaseFilter> filter;
     EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(kCameraClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                                     filter.put_void()));
-    const ToolResult add = run_testcam("add Cam");
-    EXPECT_NE(0u, add.exitCode);
+    const ProgramRun add = run_testcam("add Cam");
+    EXPECT_EQ(1u, add.exitCode) << add;
     EXPECT_TRUE(contains(add.output, "regsvr32")) << add.output;
     for (const char *clsid : classes) EXPECT_EQ("(no key)", threading_model(clsid)) << clsid;
     EXPECT_EQ(S_OK, register_test_camera());
