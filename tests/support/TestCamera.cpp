@@ -47,24 +47,7 @@ namespace {
 
 ::testing::AssertionResult clear_devices() { return exited_with_0(run_testcam("clear")); }
 
-DeviceRecord read_device_record(const std::string &name)
-{
-    const testcam::DeviceRecord stored = testcam::read_device_record(name);
-    DeviceRecord record;
-    record.present = stored.present;
-    for (const auto &entry : stored.formatSets) record.formatSets.push_back({entry.width, entry.height, entry.result});
-    for (const auto &entry : stored.procAmpSets) record.procAmpSets.push_back({entry.property, entry.value, entry.flags});
-    record.videoStandardSets = stored.videoStandardSets;
-    record.routes = stored.routes;
-    record.canRouteCalls = stored.canRouteCalls;
-    record.framesDelivered = stored.framesDelivered;
-    record.runs = stored.runs;
-    record.pauses = stored.pauses;
-    record.stops = stored.stops;
-    record.streamStarts = stored.streamStarts;
-    record.pageActivations = stored.pageActivations;
-    return record;
-}
+DeviceRecord read_device_record(const std::string &name) { return testcam::read_device_record(name); }
 
 LONG live_testcam_objects()
 {

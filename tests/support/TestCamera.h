@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/TestSupport.h"
+#include "testcam/DeviceRegistry.h"
 
 namespace quilo::test {
 
@@ -29,26 +30,9 @@ ProgramRun run_testcam(const std::string &arguments);
 ::testing::AssertionResult remove_device(const std::string &name);
 ::testing::AssertionResult clear_devices();
 
-struct ProcAmpSet
-{
-    long property, value, flags;
-};
-struct FormatSet
-{
-    long width, height;
-    HRESULT result;
-};
-struct DeviceRecord
-{
-    bool present = false;
-    std::vector<FormatSet> formatSets;
-    std::vector<ProcAmpSet> procAmpSets;
-    std::vector<long> videoStandardSets;        // values passed to put_TVFormat
-    std::vector<std::pair<long, long>> routes;  // (output, input) of each Route call
-    long canRouteCalls = 0;
-    long framesDelivered = 0, runs = 0, pauses = 0, stops = 0, pageActivations = 0;
-    long streamStarts = 0; // Runs that began a stream after a Stop
-};
+// What hosts did to a device, as the camera filter recorded it: the record type is the
+// camera's own, read through its registry code.
+using DeviceRecord = testcam::DeviceRecord;
 DeviceRecord read_device_record(const std::string &name);
 
 // Filter, pin, enumerator and property page objects of the camera alive in this process. The

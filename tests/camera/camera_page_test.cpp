@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "testcam/CameraTest.h"
+#include "camera/CameraTest.h"
 
 namespace quilo::test {
 namespace {

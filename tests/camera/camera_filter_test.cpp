@@ -4,7 +4,7 @@
 
 #include "common/ScopeGuard.h"
 #include "support/TestPaths.h"
-#include "testcam/CameraTest.h"
+#include "camera/CameraTest.h"
 
 namespace quilo::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "testcam/CameraTest.h"
+#include "camera/CameraTest.h"
 
 #include <oleauto.h>
 #include <dvdmedia.h>

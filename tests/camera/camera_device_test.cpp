@@ -4,7 +4,7 @@
 #include "common/ScopeGuard.h"
 #include "common/Variant.h"
 #include "support/TestPaths.h"
-#include "testcam/CameraTest.h"
+#include "camera/CameraTest.h"
 #include "testcam/kit/StreamConfigCaps.h"
 
 namespace quilo::test {

@@ -1,4 +1,4 @@
-#include "testcam/RecordingSink.h"
+#include "camera/RecordingSink.h"
 
 #include <uuids.h>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // configuration and category.
 #include <gtest/gtest.h>
 
-#include "testcam/CameraTest.h"
+#include "camera/CameraTest.h"
 #include "testcam/kit/StreamConfigCaps.h"
 
 namespace quilo::test {

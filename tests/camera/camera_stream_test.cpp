@@ -3,8 +3,8 @@
 // camera surviving every cycle a host puts it through.
 #include <gtest/gtest.h>
 
-#include "testcam/CameraTest.h"
-#include "testcam/RecordingSink.h"
+#include "camera/CameraTest.h"
+#include "camera/RecordingSink.h"
 #include "testcam/kit/ComTable.h"
 #include "testcam/kit/StreamConfigCaps.h"
 
