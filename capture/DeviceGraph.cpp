@@ -95,10 +95,11 @@ HRESULT DeviceGraph::startStream()
     long code = 0;
     LONG_PTR first = 0, second = 0;
     while (events_->GetEvent(&code, &first, &second, 0) == S_OK) free_params(events_.get(), code, first, second);
-    // The first Run after connecting answers S_FALSE while the transition is under way.
-    RETURN_IF_FAILED(control_->Run());
+    // Marked before the call: a Run that fails may have started some filters already (Wine
+    // runs every filter whatever one of them answers), so the graph is stopped all the same.
     running_ = true;
-    return S_OK;
+    // The first Run after connecting answers S_FALSE while the transition is under way.
+    return control_->Run();
 }
 
 HRESULT DeviceGraph::readEvents()
@@ -111,10 +112,11 @@ HRESULT DeviceGraph::readEvents()
         switch (code) {
         case EC_ERRORABORT:
         case EC_STREAM_ERROR_STOPPED:
-        case EC_STREAM_ERROR_STILLPLAYING:
-        case EC_ERROR_STILLPLAYING:
             outcome = error_of(first);
             break;
+        case EC_STREAM_ERROR_STILLPLAYING:
+        case EC_ERROR_STILLPLAYING:
+            break; // a filter's trouble that did not stop the stream: frames still come
         case EC_DEVICE_LOST:
             // 0: the device was removed (1 would be its return).
             if (second == 0) outcome = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
@@ -180,15 +182,20 @@ HRESULT DeviceGraph::takeFrame(unsigned char *target, long bytes, DWORD timeoutM
 void DeviceGraph::stop()
 {
     if (!running_) return;
-    running_ = false;
-    ignore_result(control_->Stop(), "a graph that does not stop is released next all the same");
+    // A graph that fails to stop may still move samples: it stays marked running, so the next
+    // stop tries again and release leaves the callback in place.
+    if (SUCCEEDED(control_->Stop())) running_ = false;
 }
 
 void DeviceGraph::release()
 {
     if (control_) stop();
-    // The grabber's reference to the sink goes with the callback.
-    if (grabber_ && sink_) ignore_result(grabber_->SetCallback(nullptr, 0), "the grabber is released next");
+    // The grabber's reference to the sink goes with the callback, but only once no sample can
+    // be in flight: after a failed Stop the grabber keeps the sink and releases it when it goes
+    // itself. The sink is disarmed after every Grab, so it writes nothing meanwhile.
+    if (grabber_ && sink_ && !running_)
+        ignore_result(grabber_->SetCallback(nullptr, 0), "the grabber is released next");
+    running_ = false;
     sink_.reset();
     grabber_.reset();
     grabberFilter_.reset();

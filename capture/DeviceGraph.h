@@ -59,7 +59,7 @@ private:
     ComPtr<ISampleGrabber> grabber_;
     ComPtr<IBaseFilter> renderer_;
     ComPtr<FrameSink> sink_;
-    bool running_ = false;
+    bool running_ = false;        // Run was called and no Stop has succeeded since
 };
 
 } // namespace quilo::capture
