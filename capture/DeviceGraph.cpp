@@ -81,7 +81,7 @@ HRESULT DeviceGraph::connect(IPin *capturePin, FrameFormat &format)
     RETURN_IF_FAILED(read_frame_format(*connected.get(), format));
 
     ComPtr<FrameSink> sink;
-    sink.attach(FrameSink::create());
+    sink.attach(FrameSink::create(format));
     RETURN_HR_IF(E_OUTOFMEMORY, !sink);
     // 0: SampleCB, with the sample itself; the grabber holds its own reference to the sink.
     RETURN_IF_FAILED(grabber_->SetCallback(sink.get(), 0));
@@ -135,13 +135,23 @@ HRESULT DeviceGraph::readEvents()
     return outcome;
 }
 
-HRESULT DeviceGraph::takeFrame(unsigned char *target, long bytes, DWORD timeoutMs)
+HRESULT DeviceGraph::arm(frame::FrameDelivery &frame)
+{
+    FrameFormat format;
+    RETURN_IF_FAILED(sink_->streamFormat(format));
+    unsigned char *target = frame.incoming(format);
+    RETURN_HR_IF(E_OUTOFMEMORY, !target);
+    sink_->arm(target, format);
+    return S_OK;
+}
+
+HRESULT DeviceGraph::takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs)
 {
     RETURN_HR_IF(VFW_E_WRONG_STATE, !sink_);
     // Armed before the stream (re)starts and before the wait: only a frame that arrives from
     // now on can be handed out.
-    sink_->arm(target, bytes);
-    HRESULT hr = running_ ? S_OK : startStream();
+    HRESULT hr = arm(frame);
+    if (SUCCEEDED(hr) && !running_) hr = startStream();
     bool restarted = false;
     const DWORD start = GetTickCount();
     HRESULT copied = S_OK;
@@ -154,8 +164,13 @@ HRESULT DeviceGraph::takeFrame(unsigned char *target, long bytes, DWORD timeoutM
         }
         const DWORD slice = timeoutMs - elapsed < kEventPollMs ? timeoutMs - elapsed : kEventPollMs;
         if (sink_->wait(slice, copied)) {
-            done = true;
-            break;
+            if (copied != S_FALSE) {
+                done = true;
+                break;
+            }
+            // The device changed its format: the next frame is taken in the new one.
+            hr = arm(frame);
+            continue;
         }
         hr = readEvents();
         if (hr == S_FALSE && !restarted) {
@@ -173,7 +188,7 @@ HRESULT DeviceGraph::takeFrame(unsigned char *target, long bytes, DWORD timeoutM
         // After this the streaming thread writes nothing more. A copy that completed just as
         // the time ran out still counts; an error event wins over it.
         HRESULT late = S_OK;
-        if (sink_->disarm(late) && hr == VFW_E_TIMEOUT) hr = late;
+        if (sink_->disarm(late) && hr == VFW_E_TIMEOUT && late != S_FALSE) hr = late;
     }
     if (FAILED(hr)) stop();
     return hr;
