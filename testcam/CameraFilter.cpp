@@ -128,7 +128,8 @@ HRESULT CameraFilter::onStopToPause() { return pin_.startStreaming(); }
 HRESULT CameraFilter::onPauseToRun(REFERENCE_TIME start)
 {
     pin_.runStreaming(start);
-    return S_OK;
+    // --run-fails: the stream is already going when Run reports its failure.
+    return options_.runFails ? static_cast<HRESULT>(options_.abortError) : S_OK;
 }
 
 void CameraFilter::onRunToPause() { pin_.pauseStreaming(); }
