@@ -197,9 +197,28 @@ HRESULT DeviceGraph::takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs)
 void DeviceGraph::stop()
 {
     if (!running_) return;
+    ignore_result(control_->Stop(), "what counts is whether every filter stopped, asked next");
     // A graph that fails to stop may still move samples: it stays marked running, so the next
     // stop tries again and release leaves the callback in place.
-    if (SUCCEEDED(control_->Stop())) running_ = false;
+    if (SUCCEEDED(stopFilters())) running_ = false;
+}
+
+HRESULT DeviceGraph::stopFilters()
+{
+    // The graph's Stop leaves filters that a failed Run started: a graph whose Run failed while
+    // pausing counts itself stopped and stops nothing.
+    ComPtr<IEnumFilters> filters;
+    RETURN_IF_FAILED(graph_->EnumFilters(filters.put()));
+    HRESULT outcome = S_OK;
+    ComPtr<IBaseFilter> filter;
+    while (filters->Next(1, filter.put(), nullptr) == S_OK) {
+        FILTER_STATE state = State_Running;
+        // A state still changing (VFW_S_STATE_INTERMEDIATE) or unknown counts as started.
+        if (filter->GetState(0, &state) == S_OK && state == State_Stopped) continue;
+        const HRESULT hr = filter->Stop();
+        if (FAILED(hr)) outcome = hr;
+    }
+    return outcome;
 }
 
 void DeviceGraph::release()

@@ -51,6 +51,8 @@ public:
 
 private:
     HRESULT startStream();
+    // Stops each filter of the graph that is not stopped; the first failure of a filter's Stop.
+    HRESULT stopFilters();
     // Arms the sink with an incoming buffer of `frame` for the stream's current format.
     HRESULT arm(frame::FrameDelivery &frame);
     // Reads the graph's pending events: the failure of an event that stopped the stream, S_FALSE
