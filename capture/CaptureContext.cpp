@@ -75,9 +75,7 @@ HRESULT CaptureContext::grab(QuiloImageStruct *record)
 {
     if (!record) return S_OK;
     RETURN_HR_IF(VFW_E_WRONG_STATE, !isSetUp());
-    unsigned char *target = frame_.buffer();
-    RETURN_HR_IF(E_OUTOFMEMORY, !target);
-    RETURN_IF_FAILED(graph_.takeFrame(target, frame_.imageBytes(), kGrabTimeoutMs));
+    RETURN_IF_FAILED(graph_.takeFrame(frame_, kGrabTimeoutMs));
     return frame_.deliver(isStarted_, flipImage_, *record);
 }
 

@@ -33,7 +33,7 @@ public:
     HRESULT destroyCapture();
     // S_OK with a frame that arrived after the call began; VFW_E_WRONG_STATE without an open
     // device; VFW_E_TIMEOUT after kGrabTimeoutMs without one; the graph's error; a failed
-    // flip. On failure the record is untouched and the frame handed out before stays valid.
+    // flip. On failure the record and the frame handed out before are left as they were.
     HRESULT grab(QuiloImageStruct *record);
 
     bool isSetUp() const noexcept { return graph_.connected(); }

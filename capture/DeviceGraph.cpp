@@ -81,7 +81,7 @@ HRESULT DeviceGraph::connect(IPin *capturePin, FrameFormat &format)
     RETURN_IF_FAILED(read_frame_format(*connected.get(), format));
 
     ComPtr<FrameSink> sink;
-    sink.attach(FrameSink::create());
+    sink.attach(FrameSink::create(format));
     RETURN_HR_IF(E_OUTOFMEMORY, !sink);
     // 0: SampleCB, with the sample itself; the grabber holds its own reference to the sink.
     RETURN_IF_FAILED(grabber_->SetCallback(sink.get(), 0));
@@ -95,10 +95,11 @@ HRESULT DeviceGraph::startStream()
     long code = 0;
     LONG_PTR first = 0, second = 0;
     while (events_->GetEvent(&code, &first, &second, 0) == S_OK) free_params(events_.get(), code, first, second);
-    // The first Run after connecting answers S_FALSE while the transition is under way.
-    RETURN_IF_FAILED(control_->Run());
+    // Marked before the call: a Run that fails may have started some filters already (Wine
+    // runs every filter whatever one of them answers), so the graph is stopped all the same.
     running_ = true;
-    return S_OK;
+    // The first Run after connecting answers S_FALSE while the transition is under way.
+    return control_->Run();
 }
 
 HRESULT DeviceGraph::readEvents()
@@ -111,10 +112,11 @@ HRESULT DeviceGraph::readEvents()
         switch (code) {
         case EC_ERRORABORT:
         case EC_STREAM_ERROR_STOPPED:
-        case EC_STREAM_ERROR_STILLPLAYING:
-        case EC_ERROR_STILLPLAYING:
             outcome = error_of(first);
             break;
+        case EC_STREAM_ERROR_STILLPLAYING:
+        case EC_ERROR_STILLPLAYING:
+            break; // a filter's trouble that did not stop the stream: frames still come
         case EC_DEVICE_LOST:
             // 0: the device was removed (1 would be its return).
             if (second == 0) outcome = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
@@ -133,13 +135,23 @@ HRESULT DeviceGraph::readEvents()
     return outcome;
 }
 
-HRESULT DeviceGraph::takeFrame(unsigned char *target, long bytes, DWORD timeoutMs)
+HRESULT DeviceGraph::arm(frame::FrameDelivery &frame)
+{
+    FrameFormat format;
+    RETURN_IF_FAILED(sink_->streamFormat(format));
+    unsigned char *target = frame.incoming(format);
+    RETURN_HR_IF(E_OUTOFMEMORY, !target);
+    sink_->arm(target, format);
+    return S_OK;
+}
+
+HRESULT DeviceGraph::takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs)
 {
     RETURN_HR_IF(VFW_E_WRONG_STATE, !sink_);
     // Armed before the stream (re)starts and before the wait: only a frame that arrives from
     // now on can be handed out.
-    sink_->arm(target, bytes);
-    HRESULT hr = running_ ? S_OK : startStream();
+    HRESULT hr = arm(frame);
+    if (SUCCEEDED(hr) && !running_) hr = startStream();
     bool restarted = false;
     const DWORD start = GetTickCount();
     HRESULT copied = S_OK;
@@ -152,8 +164,13 @@ HRESULT DeviceGraph::takeFrame(unsigned char *target, long bytes, DWORD timeoutM
         }
         const DWORD slice = timeoutMs - elapsed < kEventPollMs ? timeoutMs - elapsed : kEventPollMs;
         if (sink_->wait(slice, copied)) {
-            done = true;
-            break;
+            if (copied != S_FALSE) {
+                done = true;
+                break;
+            }
+            // The device changed its format: the next frame is taken in the new one.
+            hr = arm(frame);
+            continue;
         }
         hr = readEvents();
         if (hr == S_FALSE && !restarted) {
@@ -171,7 +188,7 @@ HRESULT DeviceGraph::takeFrame(unsigned char *target, long bytes, DWORD timeoutM
         // After this the streaming thread writes nothing more. A copy that completed just as
         // the time ran out still counts; an error event wins over it.
         HRESULT late = S_OK;
-        if (sink_->disarm(late) && hr == VFW_E_TIMEOUT) hr = late;
+        if (sink_->disarm(late) && hr == VFW_E_TIMEOUT && late != S_FALSE) hr = late;
     }
     if (FAILED(hr)) stop();
     return hr;
@@ -180,15 +197,39 @@ HRESULT DeviceGraph::takeFrame(unsigned char *target, long bytes, DWORD timeoutM
 void DeviceGraph::stop()
 {
     if (!running_) return;
-    running_ = false;
-    ignore_result(control_->Stop(), "a graph that does not stop is released next all the same");
+    ignore_result(control_->Stop(), "what counts is whether every filter stopped, asked next");
+    // A graph that fails to stop may still move samples: it stays marked running, so the next
+    // stop tries again and release leaves the callback in place.
+    if (SUCCEEDED(stopFilters())) running_ = false;
+}
+
+HRESULT DeviceGraph::stopFilters()
+{
+    // The graph's Stop leaves filters that a failed Run started: a graph whose Run failed while
+    // pausing counts itself stopped and stops nothing.
+    ComPtr<IEnumFilters> filters;
+    RETURN_IF_FAILED(graph_->EnumFilters(filters.put()));
+    HRESULT outcome = S_OK;
+    ComPtr<IBaseFilter> filter;
+    while (filters->Next(1, filter.put(), nullptr) == S_OK) {
+        FILTER_STATE state = State_Running;
+        // A state still changing (VFW_S_STATE_INTERMEDIATE) or unknown counts as started.
+        if (filter->GetState(0, &state) == S_OK && state == State_Stopped) continue;
+        const HRESULT hr = filter->Stop();
+        if (FAILED(hr)) outcome = hr;
+    }
+    return outcome;
 }
 
 void DeviceGraph::release()
 {
     if (control_) stop();
-    // The grabber's reference to the sink goes with the callback.
-    if (grabber_ && sink_) ignore_result(grabber_->SetCallback(nullptr, 0), "the grabber is released next");
+    // The grabber's reference to the sink goes with the callback, but only once no sample can
+    // be in flight: after a failed Stop the grabber keeps the sink and releases it when it goes
+    // itself. The sink is disarmed after every Grab, so it writes nothing meanwhile.
+    if (grabber_ && sink_ && !running_)
+        ignore_result(grabber_->SetCallback(nullptr, 0), "the grabber is released next");
+    running_ = false;
     sink_.reset();
     grabber_.reset();
     grabberFilter_.reset();

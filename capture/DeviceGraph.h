@@ -11,6 +11,7 @@
 #include "capture/Platform.h"
 #include "common/ComPtr.h"
 #include "common/VideoFormat.h"
+#include "frame/FrameDelivery.h"
 
 namespace quilo::capture {
 
@@ -36,19 +37,27 @@ public:
     IBaseFilter *captureFilter() const noexcept { return captureFilter_.get(); }
 
     // Waits at most `timeoutMs` for a frame that arrives after the call began and copies it
-    // into `target` (`bytes` bytes). Runs the graph first when it is not running. S_OK; or
-    // VFW_E_TIMEOUT, the graph's error event, or VFW_E_BUFFER_UNDERFLOW, after which the graph
-    // is stopped and `target` untouched. A stream the device ended is started again once.
-    HRESULT takeFrame(unsigned char *target, long bytes, DWORD timeoutMs);
-    // Stops a graph that runs; a graph never run is left alone.
+    // into `frame`'s incoming buffer, in the format the stream has then (a device may change it
+    // mid-stream). Runs the graph first when it is not running. S_OK; or VFW_E_TIMEOUT, the
+    // failure of an event that stopped the stream, VFW_E_BUFFER_UNDERFLOW, VFW_E_INVALIDMEDIATYPE
+    // for a format the device changed to that the component does not take, or E_OUTOFMEMORY,
+    // after which the graph is stopped. A stream the device ended is started again once.
+    HRESULT takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs);
+    // Stops a graph that runs or was asked to run (a failed Run may have started some of its
+    // filters); a graph never run is left alone.
     void stop();
     // Stops and releases everything, in one order.
     void release();
 
 private:
     HRESULT startStream();
-    // Reads the graph's pending events: the failure of an error event, S_FALSE when the device
-    // ended its stream, S_OK when nothing of the kind happened.
+    // Stops each filter of the graph that is not stopped; the first failure of a filter's Stop.
+    HRESULT stopFilters();
+    // Arms the sink with an incoming buffer of `frame` for the stream's current format.
+    HRESULT arm(frame::FrameDelivery &frame);
+    // Reads the graph's pending events: the failure of an event that stopped the stream, S_FALSE
+    // when the device ended its stream, S_OK when nothing of the kind happened (events of a
+    // stream that goes on, such as the *_STILLPLAYING errors, are passed by).
     HRESULT readEvents();
 
     ComPtr<IGraphBuilder> graph_;
@@ -59,7 +68,7 @@ private:
     ComPtr<ISampleGrabber> grabber_;
     ComPtr<IBaseFilter> renderer_;
     ComPtr<FrameSink> sink_;
-    bool running_ = false;
+    bool running_ = false;        // Run was called and no Stop has succeeded since
 };
 
 } // namespace quilo::capture

@@ -5,14 +5,25 @@
 #include <new>
 
 #include "common/InterfaceTable.h"
+#include "common/MediaType.h"
 
 namespace quilo::capture {
 
-FrameSink *FrameSink::create() noexcept
+namespace {
+
+bool same_format(const FrameFormat &a, const FrameFormat &b)
+{
+    return a.width == b.width && a.height == b.height && a.channels == b.channels && a.topDown == b.topDown &&
+           a.imageBytes == b.imageBytes;
+}
+
+} // namespace
+
+FrameSink *FrameSink::create(const FrameFormat &format) noexcept
 {
     UniqueHandle ready(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!ready) return nullptr;
-    auto *sink = new (std::nothrow) FrameSink(ready.get());
+    auto *sink = new (std::nothrow) FrameSink(ready.get(), format);
     if (sink) ready.release(); // the sink owns the event now
     return sink;
 }
@@ -36,17 +47,28 @@ ULONG STDMETHODCALLTYPE FrameSink::Release()
 
 HRESULT STDMETHODCALLTYPE FrameSink::SampleCB(double, IMediaSample *sample)
 {
-    if (!sample || !armed_.load(std::memory_order_acquire)) return S_OK;
+    if (!sample) return S_OK;
+    // A device changing its size or row order mid-stream says so on the first sample of the
+    // new format only, whether or not a Grab waits for it (IMediaSample::SetMediaType).
+    AM_MEDIA_TYPE *changed = nullptr;
+    if (sample->GetMediaType(&changed) == S_OK && changed) noteType(*changed);
+    delete_media_type(changed);
+    if (!armed_.load(std::memory_order_acquire)) return S_OK;
     Lock lock(lock_);
     if (!target_ || done_) return S_OK;
+    const LONG bytes = targetFormat_.imageBytes;
     BYTE *data = nullptr;
-    // Only the bytes the sample says it holds are read, and never beyond its buffer: a device
-    // may deliver less than its format promised.
-    if (FAILED(sample->GetPointer(&data)) || !data || sample->GetActualDataLength() < bytes_ ||
-        sample->GetSize() < bytes_) {
+    if (FAILED(formatResult_)) {
+        result_ = formatResult_;
+    } else if (!same_format(format_, targetFormat_)) {
+        result_ = S_FALSE; // the Grab arms again for the new format
+    } else if (FAILED(sample->GetPointer(&data)) || !data || sample->GetActualDataLength() < bytes ||
+               sample->GetSize() < bytes) {
+        // Only the bytes the sample says it holds are read, and never beyond its buffer: a
+        // device may deliver less than its format promised.
         result_ = VFW_E_BUFFER_UNDERFLOW;
     } else {
-        std::memcpy(target_, data, static_cast<size_t>(bytes_));
+        std::memcpy(target_, data, static_cast<size_t>(bytes));
         result_ = S_OK;
     }
     done_ = true;
@@ -57,11 +79,27 @@ HRESULT STDMETHODCALLTYPE FrameSink::SampleCB(double, IMediaSample *sample)
 
 HRESULT STDMETHODCALLTYPE FrameSink::BufferCB(double, BYTE *, long) { return E_NOTIMPL; }
 
-void FrameSink::arm(unsigned char *target, long bytes) noexcept
+void FrameSink::noteType(const AM_MEDIA_TYPE &type) noexcept
+{
+    FrameFormat format;
+    const HRESULT hr = read_frame_format(type, format);
+    Lock lock(lock_);
+    formatResult_ = hr;
+    if (SUCCEEDED(hr)) format_ = format;
+}
+
+HRESULT FrameSink::streamFormat(FrameFormat &format) noexcept
+{
+    Lock lock(lock_);
+    format = format_;
+    return formatResult_;
+}
+
+void FrameSink::arm(unsigned char *target, const FrameFormat &format) noexcept
 {
     Lock lock(lock_);
     target_ = target;
-    bytes_ = bytes;
+    targetFormat_ = format;
     done_ = false;
     result_ = S_OK;
     armed_.store(true, std::memory_order_release);

@@ -1,6 +1,7 @@
 // Where the running graph's samples land: the sample grabber calls SampleCB on its streaming
-// thread for every sample, and the sink copies one into the host's frame buffer only while a
-// Grab waits for it. Between Grabs samples pass by untouched, so the device keeps streaming.
+// thread for every sample, and the sink copies one into the Grab's incoming buffer only while a
+// Grab waits for it. Between Grabs samples pass by untouched, so the device keeps streaming;
+// only a new format a sample carries is noted, since a device announces it on one sample only.
 #pragma once
 
 #include <windows.h>
@@ -10,14 +11,16 @@
 
 #include "common/CriticalSection.h"
 #include "common/Handle.h"
+#include "common/VideoFormat.h"
 
 namespace quilo::capture {
 
 class FrameSink final : public ISampleGrabberCB
 {
 public:
-    // A new sink with one reference for the caller; null when its event cannot be made.
-    static FrameSink *create() noexcept;
+    // A new sink with one reference for the caller, for a stream of the connected `format`;
+    // null when its event cannot be made.
+    static FrameSink *create(const FrameFormat &format) noexcept;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -27,9 +30,14 @@ public:
     HRESULT STDMETHODCALLTYPE SampleCB(double time, IMediaSample *sample) override;
     HRESULT STDMETHODCALLTYPE BufferCB(double time, BYTE *buffer, long length) override;
 
-    // Host thread. The next sample to arrive is copied into `target` (exactly `bytes` bytes;
-    // a shorter sample is refused with VFW_E_BUFFER_UNDERFLOW and copies nothing).
-    void arm(unsigned char *target, long bytes) noexcept;
+    // Host thread. The stream's format as its samples last gave it: S_OK, or
+    // VFW_E_INVALIDMEDIATYPE when the device changed to one the component does not take.
+    HRESULT streamFormat(FrameFormat &format) noexcept;
+    // Host thread. The next sample to arrive is copied into `target`, which holds one frame of
+    // `format` (a shorter sample is refused with VFW_E_BUFFER_UNDERFLOW and copies nothing; a
+    // sample of another format copies nothing and is done with S_FALSE: arm again for the
+    // stream's new format).
+    void arm(unsigned char *target, const FrameFormat &format) noexcept;
     // Waits up to `ms` for the armed copy; true when it is done (its result in `result`), and
     // then disarmed. False may come early, for a stale signal: wait again.
     bool wait(DWORD ms, HRESULT &result) noexcept;
@@ -38,9 +46,11 @@ public:
     bool disarm(HRESULT &result) noexcept;
 
 private:
-    explicit FrameSink(HANDLE ready) noexcept : ready_(ready) {}
+    FrameSink(HANDLE ready, const FrameFormat &format) noexcept : ready_(ready), format_(format) {}
     // Under the lock: disarms, and gives the copy's result; true when it was done.
     bool collect(HRESULT &result) noexcept;
+    // Streaming thread: a sample's new media type becomes the stream's format.
+    void noteType(const AM_MEDIA_TYPE &type) noexcept;
     ~FrameSink() = default;
 
     volatile LONG refs_ = 1;
@@ -49,8 +59,10 @@ private:
     // host thread arming the sink never waits behind them.
     std::atomic<bool> armed_{false};
     CriticalSection lock_;        // guards the fields below; held for one copy at most
+    FrameFormat format_;          // the stream's, as its samples last gave it
+    HRESULT formatResult_ = S_OK; // VFW_E_INVALIDMEDIATYPE: format_ is not one the component takes
     unsigned char *target_ = nullptr;
-    long bytes_ = 0;
+    FrameFormat targetFormat_;
     bool done_ = false;
     HRESULT result_ = S_OK;
 };

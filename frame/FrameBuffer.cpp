@@ -11,7 +11,8 @@ bool FrameBuffer::resize(long bytes) noexcept
         release();
         return true;
     }
-    std::unique_ptr<unsigned char[]> fresh(new (std::nothrow) unsigned char[static_cast<size_t>(bytes)]);
+    // Zeroed: a flipped copy writes only the pixels of each row, so row padding stays zero.
+    std::unique_ptr<unsigned char[]> fresh(new (std::nothrow) unsigned char[static_cast<size_t>(bytes)]());
     if (!fresh) return false;
     data_ = std::move(fresh);
     size_ = bytes;

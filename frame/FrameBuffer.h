@@ -14,7 +14,7 @@ public:
     long size() const noexcept { return size_; }
 
     // Makes room for `bytes`: the buffer is kept when the size is unchanged, and otherwise the
-    // new one is allocated before the old one goes. False when memory runs out; the old buffer
+    // new one (zeroed) is allocated before the old one goes. False when memory runs out; the old buffer
     // (and any pointer to it handed out) then stays as it was.
     bool resize(long bytes) noexcept;
     void release() noexcept;

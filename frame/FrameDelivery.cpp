@@ -1,58 +1,87 @@
 #include "frame/FrameDelivery.h"
 
 #include <vfwmsgs.h>
+#include <utility>
 
 #include "common/HResult.h"
 
 namespace quilo::frame {
+namespace {
 
 // Every frame the component hands out has 8-bit channels.
 constexpr LONG kDepth = 8;
 
+bool same_size(const FrameFormat &a, const FrameFormat &b)
+{
+    return a.width == b.width && a.height == b.height && a.channels == b.channels && a.imageBytes == b.imageBytes;
+}
+
+} // namespace
+
 HRESULT FrameDelivery::setup(const FrameFormat &format) noexcept
 {
     release();
-    RETURN_HR_IF(E_OUTOFMEMORY, !imageHeader_.create(format.width, format.height, format.channels));
-    // OpenCV computes its stride and size in 32 bits: the buffer, the copy and the flip all go by
-    // them, so they must be the format's own bytes or none of it is used.
-    if (imageHeader_.imageSize() != format.imageBytes) {
-        imageHeader_.release();
-        return VFW_E_INVALIDMEDIATYPE;
-    }
-    width_ = format.width;
-    height_ = format.height;
-    channels_ = format.channels;
-    topDown_ = format.topDown;
+    RETURN_IF_FAILED(makeHeader(format));
+    format_ = format;
     return S_OK;
 }
 
-unsigned char *FrameDelivery::buffer() noexcept
+// A header for `format` in place of the current one, only when it describes exactly the
+// format's bytes: OpenCV computes its stride and size in 32 bits, and the buffers, the copy and
+// the flip all go by them. On failure the current header stays.
+HRESULT FrameDelivery::makeHeader(const FrameFormat &format) noexcept
 {
-    if (!ready() || !frameBuffer_.resize(imageBytes())) return nullptr;
-    return frameBuffer_.data();
+    ImageHeader header;
+    RETURN_HR_IF(E_OUTOFMEMORY, !header.create(format.width, format.height, format.channels));
+    RETURN_HR_IF(VFW_E_INVALIDMEDIATYPE, header.imageSize() != format.imageBytes);
+    imageHeader_.swap(header);
+    return S_OK;
+}
+
+unsigned char *FrameDelivery::incoming(const FrameFormat &format) noexcept
+{
+    if (!ready() || format.imageBytes <= 0 || !incoming_.resize(format.imageBytes)) return nullptr;
+    incomingFormat_ = format;
+    return incoming_.data();
 }
 
 HRESULT FrameDelivery::deliver(bool started, bool flip, QuiloImageStruct &record) noexcept
 {
-    RETURN_HR_IF(VFW_E_WRONG_STATE, !ready() || !frameBuffer_.data());
-    if (started) {
+    RETURN_HR_IF(VFW_E_WRONG_STATE, !ready() || !incoming_.data() || incoming_.size() != incomingFormat_.imageBytes);
+    const bool resized = !same_size(format_, incomingFormat_);
+    if (resized) {
+        // Nothing the host holds changes until the new frame is whole in its new buffer.
+        FrameBuffer fresh;
+        RETURN_HR_IF(E_OUTOFMEMORY, !fresh.resize(incomingFormat_.imageBytes));
+        const FrameFormat previous = format_;
+        RETURN_IF_FAILED(makeHeader(incomingFormat_));
+        const HRESULT hr = imageHeader_.copyRows(incoming_.data(), fresh.data(), flip != incomingFormat_.topDown);
+        if (FAILED(hr)) {
+            ignore_result(makeHeader(previous), "the header of the frame handed out before was made once already");
+            return hr;
+        }
+        frameBuffer_ = std::move(fresh);
+    } else {
+        RETURN_HR_IF(E_OUTOFMEMORY, !frameBuffer_.resize(format_.imageBytes));
         // Hosts get bottom-up rows (a DIB) or, with flipping, top-down rows.
-        if (flip != topDown_) RETURN_IF_FAILED(imageHeader_.flipRows(frameBuffer_.data()));
-        record.data = frameBuffer_.data();
+        RETURN_IF_FAILED(imageHeader_.copyRows(incoming_.data(), frameBuffer_.data(), flip != incomingFormat_.topDown));
     }
-    record.width = width_;
-    record.height = height_;
+    format_ = incomingFormat_;
+    if (started) record.data = frameBuffer_.data();
+    record.width = format_.width;
+    record.height = format_.height;
     record.depth = kDepth;
-    record.channels = channels_;
+    record.channels = format_.channels;
     return S_OK;
 }
 
 void FrameDelivery::release() noexcept
 {
+    incoming_.release();
     frameBuffer_.release();
     imageHeader_.release();
-    width_ = height_ = channels_ = 0;
-    topDown_ = false;
+    incomingFormat_ = FrameFormat();
+    format_ = FrameFormat();
 }
 
 } // namespace quilo::frame

@@ -1,5 +1,5 @@
-// Handing the newest frame to the host: the frame buffer the device's frame is copied into,
-// the row order the host asked for, and the record that describes it.
+// Handing the newest frame to the host: the buffer the device's frame is copied into, the frame
+// buffer handed out, the row order the host asked for, and the record that describes it.
 #pragma once
 
 #include <windows.h>
@@ -18,29 +18,33 @@ public:
     // header cannot be made; VFW_E_INVALIDMEDIATYPE when the header would not describe exactly
     // the format's bytes. On failure nothing is set up.
     HRESULT setup(const FrameFormat &format) noexcept;
-    bool ready() const noexcept { return width_ > 0; }
+    bool ready() const noexcept { return format_.width > 0; }
 
-    // A buffer for one whole image (row stride x height bytes), the one handed out before
-    // while the size holds. Null when memory runs out; the earlier buffer then stays.
-    unsigned char *buffer() noexcept;
-    long imageBytes() const noexcept { return imageHeader_.imageSize(); }
+    // Where the next frame, of `format` (the connected one, or one the device changed to),
+    // is copied by the device: a buffer of its own, so that a Grab that fails leaves the frame
+    // handed out before as it was. Null when memory runs out.
+    unsigned char *incoming(const FrameFormat &format) noexcept;
 
-    // Puts the rows of the buffer's new frame in the order the host asked for (bottom row
-    // first, or with `flip` top row first, whatever order the device delivered) and describes
-    // it in `record`; `data` only once capture is started. A failed flip is returned and the
-    // record left untouched.
+    // Hands out the incoming frame: copies it into the frame buffer with its rows in the order
+    // the host asked for (bottom row first, or with `flip` top row first, whatever order the
+    // device delivered) and describes it in `record`; `data` only once capture is started.
+    // The frame buffer stays the same while the size holds; a frame of another size gets a new
+    // one and the old one goes. On failure (E_OUTOFMEMORY, VFW_E_INVALIDMEDIATYPE for a size
+    // OpenCV would not describe in the format's bytes, a refused flip) the record and the frame
+    // handed out before are left as they were.
     HRESULT deliver(bool started, bool flip, QuiloImageStruct &record) noexcept;
 
-    // The buffer, the header and the format go.
+    // The buffers, the header and the formats go.
     void release() noexcept;
 
 private:
+    HRESULT makeHeader(const FrameFormat &format) noexcept;
+
+    FrameBuffer incoming_;
+    FrameFormat incomingFormat_;
     FrameBuffer frameBuffer_;
-    ImageHeader imageHeader_;
-    LONG width_ = 0;
-    LONG height_ = 0;
-    LONG channels_ = 0;
-    bool topDown_ = false;
+    ImageHeader imageHeader_;   // describes format_
+    FrameFormat format_;        // of the frame handed out (the connected one until it changes)
 };
 
 } // namespace quilo::frame

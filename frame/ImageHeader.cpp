@@ -1,45 +1,75 @@
 #include "frame/ImageHeader.h"
 
 #include <opencv2/core/core_c.h>
+#include <cstring>
+#include <utility>
 
 namespace quilo::frame {
+namespace {
 
 // OpenCV reports errors by throwing; none of that may cross the COM boundary.
+
+_IplImage *create_header(int width, int height, int channels) noexcept
+{
+    try {
+        return cvCreateImageHeader(cvSize(width, height), IPL_DEPTH_8U, channels);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void release_header(_IplImage *&header) noexcept
+{
+    if (!header) return;
+    try {
+        cvReleaseImageHeader(&header);
+    } catch (...) {
+    }
+    header = nullptr;
+}
+
+} // namespace
 
 bool ImageHeader::create(int width, int height, int channels) noexcept
 {
     release();
     if (width <= 0 || height <= 0 || channels <= 0) return false;
-    try {
-        header_ = cvCreateImageHeader(cvSize(width, height), IPL_DEPTH_8U, channels);
-    } catch (...) {
-        header_ = nullptr;
-    }
-    return header_ != nullptr;
+    from_ = create_header(width, height, channels);
+    to_ = create_header(width, height, channels);
+    if (from_ && to_) return true;
+    release();
+    return false;
 }
 
 void ImageHeader::release() noexcept
 {
-    if (!header_) return;
-    try {
-        cvReleaseImageHeader(&header_);
-    } catch (...) {
-    }
-    header_ = nullptr;
+    release_header(from_);
+    release_header(to_);
+}
+
+void ImageHeader::swap(ImageHeader &other) noexcept
+{
+    std::swap(from_, other.from_);
+    std::swap(to_, other.to_);
 }
 
 long ImageHeader::imageSize() const noexcept
 {
-    return header_ ? header_->imageSize : 0;
+    return from_ ? from_->imageSize : 0;
 }
 
-HRESULT ImageHeader::flipRows(unsigned char *pixels) noexcept
+HRESULT ImageHeader::copyRows(const unsigned char *from, unsigned char *to, bool reverse) noexcept
 {
-    if (!header_ || !pixels) return E_POINTER;
-    // The buffer moves whenever the image size changes, so the pointer is set before each flip.
-    header_->imageData = reinterpret_cast<char *>(pixels);
+    if (!from_ || !to_ || !from || !to) return E_POINTER;
+    if (!reverse) {
+        std::memcpy(to, from, static_cast<size_t>(from_->imageSize));
+        return S_OK;
+    }
+    // The buffers move whenever the image size changes, so the pointers are set before each flip.
+    from_->imageData = const_cast<char *>(reinterpret_cast<const char *>(from));
+    to_->imageData = reinterpret_cast<char *>(to);
     try {
-        cvFlip(header_, nullptr, 0);
+        cvFlip(from_, to_, 0);
     } catch (...) {
         return E_FAIL;
     }

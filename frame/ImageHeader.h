@@ -1,5 +1,5 @@
-// OpenCV image header that wraps the frame buffer for the in-place row flip. It never owns
-// pixel memory.
+// OpenCV image headers that wrap the frame buffers for the row flip. They never own pixel
+// memory.
 #pragma once
 
 #include <windows.h>
@@ -16,18 +16,22 @@ public:
     ImageHeader(const ImageHeader &) = delete;
     ImageHeader &operator=(const ImageHeader &) = delete;
 
-    // cvCreateImageHeader(width x height, 8 bits, channels); any earlier header is released.
+    // cvCreateImageHeader(width x height, 8 bits, channels), one for the source of a copy and
+    // one for its destination; any earlier headers are released.
     bool create(int width, int height, int channels) noexcept;
-    // cvReleaseImageHeader: frees the header only, never the pixels it pointed at.
+    // cvReleaseImageHeader: frees the headers only, never the pixels they pointed at.
     void release() noexcept;
+    void swap(ImageHeader &other) noexcept;
     // Bytes of the whole image the header describes (row stride x height).
     long imageSize() const noexcept;
-    // Reverses the row order of `pixels` in place (cvFlip with flip code 0); `pixels` must hold
-    // imageSize() bytes. E_POINTER without a header or pixels, E_FAIL when OpenCV refuses.
-    HRESULT flipRows(unsigned char *pixels) noexcept;
+    // Copies the image in `from` to `to` (imageSize() bytes each, not overlapping), its rows
+    // in reverse order when `reverse` (cvFlip with flip code 0). E_POINTER without headers or
+    // pixels, E_FAIL when OpenCV refuses (before it writes anything).
+    HRESULT copyRows(const unsigned char *from, unsigned char *to, bool reverse) noexcept;
 
 private:
-    _IplImage *header_ = nullptr;
+    _IplImage *from_ = nullptr;
+    _IplImage *to_ = nullptr;
 };
 
 } // namespace quilo::frame

@@ -131,6 +131,22 @@ HRESULT CameraFilter::onPauseToRun(REFERENCE_TIME start)
     return S_OK;
 }
 
+HRESULT STDMETHODCALLTYPE CameraFilter::Pause()
+{
+    bool starting;
+    {
+        Lock lock(this->lock());
+        starting = state() == State_Stopped;
+    }
+    const HRESULT hr = BaseFilter::Pause();
+    // --run-fails: the first half of the graph's Run (stopped to paused) starts the stream and
+    // then reports a failure, leaving the device paused with its stream started until a Stop.
+    // This half, since the platform may run the second half on a thread of its own and keep its
+    // result from the host (Wine 8 keeps this one too: a renderer's S_FALSE comes first).
+    if (SUCCEEDED(hr) && starting && options_.runFails) return static_cast<HRESULT>(options_.abortError);
+    return hr;
+}
+
 void CameraFilter::onRunToPause() { pin_.pauseStreaming(); }
 
 void CameraFilter::onToStop() { pin_.stopStreaming(); }

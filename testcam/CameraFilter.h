@@ -32,6 +32,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return BaseFilter::AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return BaseFilter::Release(); }
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID *clsid) override { return BaseFilter::GetClassID(clsid); }
+    // IMediaFilter (the rest is the kit's)
+    HRESULT STDMETHODCALLTYPE Pause() override;
     // IPersistPropertyBag
     HRESULT STDMETHODCALLTYPE InitNew() override;
     HRESULT STDMETHODCALLTYPE Load(IPropertyBag *bag, IErrorLog *log) override;

@@ -281,6 +281,11 @@ HRESULT CapturePin::bufferNeeds(const AM_MEDIA_TYPE &mt, ALLOCATOR_PROPERTIES &p
     RETURN_HR_IF_NULL(VFW_E_INVALIDMEDIATYPE, bih);
     props.cBuffers = kBuffers;
     props.cbBuffer = static_cast<long>(rgb24_image_size(bih->biWidth, bih->biHeight));
+    // A device that changes its size mid-stream has buffers for either size from the start.
+    if (options_.changeAfter >= 0) {
+        const long changed = static_cast<long>(rgb24_image_size(options_.changeWidth, options_.changeHeight));
+        if (changed > props.cbBuffer) props.cbBuffer = changed;
+    }
     props.cbAlign = 1;
     props.cbPrefix = 0;
     return S_OK;
@@ -319,6 +324,23 @@ HRESULT CapturePin::startStreaming()
     setup.startMs = options_.startMs;
     setup.settle = options_.settle;
     setup.shortSamples = options_.shortSamples;
+    setup.lostAfter = options_.lostAfter;
+    setup.abortAfter = options_.abortAfter;
+    setup.abortError = static_cast<HRESULT>(options_.abortError);
+    setup.endAfter = options_.endAfter;
+    setup.warnAfter = options_.warnAfter;
+    setup.changeAfter = options_.changeAfter;
+    setup.changeWidth = options_.changeWidth;
+    setup.changeHeight = options_.changeHeight;
+    setup.header = header();
+    setup.frameTime = frameTime();
+    setup.device = static_cast<IBaseFilter *>(&filter_);
+    // Filters report to the graph through its event sink. Held uncounted, as the platform's own
+    // base filters hold it: the graph holds this filter and outlives its streams.
+    if (IFilterGraph *graph = filter_.graph()) {
+        ComPtr<IMediaEventSink> events;
+        if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, events.put_void()))) setup.events = events.get();
+    }
     const DeviceState *state = state_;
     setup.report = [state](LONG frames) {
         if (state) state->count(record::kFramesDelivered, frames);

@@ -159,6 +159,17 @@ std::string size_text(long width, long height)
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
+std::string hresult_text(long hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+// A frame count option: -1 (off) or more; shown only when on.
+bool parse_count(const std::string &text, long &count) { return parse_number(text, count) && count >= -1; }
+std::string count_text(long count) { return count >= 0 ? std::to_string(count) : std::string(); }
+
 std::string procamp_text(unsigned mask)
 {
     if (mask == 0) return "none";
@@ -202,6 +213,7 @@ const FlagOption kFlags[] = {
     {"--no-name", &DeviceOptions::noName, "NoName"},
     {"--stall", &DeviceOptions::stall, "Stall"},
     {"--unplugged", &DeviceOptions::unplugged, "Unplugged"},
+    {"--run-fails", &DeviceOptions::runFails, "RunFails"},
 };
 
 // Options with an argument, parsed from their text form (both command line and registry).
@@ -235,9 +247,36 @@ const ArgumentOption kArguments[] = {
      [](const std::string &t, DeviceOptions &o) { return parse_caps(t, o.caps); },
      [](const DeviceOptions &o) { return std::string(kCapsNames[static_cast<int>(o.caps)]); }, nullptr},
     {"--stall-after", "StallAfter", false,
-     [](const std::string &t, DeviceOptions &o) { return parse_number(t, o.stallAfter) && o.stallAfter >= -1; },
-     [](const DeviceOptions &o) { return o.stallAfter >= 0 ? std::to_string(o.stallAfter) : std::string(); },
-     &DeviceOptions::stallAfter},
+     [](const std::string &t, DeviceOptions &o) { return parse_count(t, o.stallAfter); },
+     [](const DeviceOptions &o) { return count_text(o.stallAfter); }, &DeviceOptions::stallAfter},
+    {"--lost-after", "LostAfter", false,
+     [](const std::string &t, DeviceOptions &o) { return parse_count(t, o.lostAfter); },
+     [](const DeviceOptions &o) { return count_text(o.lostAfter); }, &DeviceOptions::lostAfter},
+    {"--abort-after", "AbortAfter", false,
+     [](const std::string &t, DeviceOptions &o) { return parse_count(t, o.abortAfter); },
+     [](const DeviceOptions &o) { return count_text(o.abortAfter); }, &DeviceOptions::abortAfter},
+    {"--abort-error", "AbortError", false,
+     [](const std::string &t, DeviceOptions &o) { return parse_number(t, o.abortError) && o.abortError < 0; },
+     [](const DeviceOptions &o) {
+         return o.abortAfter >= 0 || o.runFails ? hresult_text(o.abortError) : std::string();
+     },
+     &DeviceOptions::abortError},
+    {"--end-after", "EndAfter", false,
+     [](const std::string &t, DeviceOptions &o) { return parse_count(t, o.endAfter); },
+     [](const DeviceOptions &o) { return count_text(o.endAfter); }, &DeviceOptions::endAfter},
+    {"--warn-after", "WarnAfter", false,
+     [](const std::string &t, DeviceOptions &o) { return parse_count(t, o.warnAfter); },
+     [](const DeviceOptions &o) { return count_text(o.warnAfter); }, &DeviceOptions::warnAfter},
+    {"--change-after", "ChangeAfter", false,
+     [](const std::string &t, DeviceOptions &o) { return parse_count(t, o.changeAfter); },
+     [](const DeviceOptions &o) { return count_text(o.changeAfter); }, &DeviceOptions::changeAfter},
+    {"--change-size", "ChangeSize", true,
+     [](const std::string &t, DeviceOptions &o) {
+         if (t.empty()) return true; // the registry's form of "none"
+         return parse_size(t, o.changeWidth, o.changeHeight);
+     },
+     [](const DeviceOptions &o) { return o.changeWidth > 0 ? size_text(o.changeWidth, o.changeHeight) : std::string(); },
+     nullptr},
     {"--tag", "Tag", false,
      [](const std::string &t, DeviceOptions &o) { return parse_number(t, o.tag) && o.tag >= 0; },
      [](const DeviceOptions &o) { return std::to_string(o.tag); }, &DeviceOptions::tag},
@@ -313,6 +352,10 @@ bool parse_options(const std::vector<std::string> &args, DeviceOptions &options,
     }
     if (!options.hasCrossbar() && (options.crossbarFail || options.crossbarRefuse)) {
         error = "--crossbar-fail and --crossbar-refuse need --crossbar";
+        return false;
+    }
+    if ((options.changeAfter >= 0) != (options.changeWidth > 0)) {
+        error = "--change-after and --change-size go together";
         return false;
     }
     return true;

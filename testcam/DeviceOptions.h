@@ -47,6 +47,19 @@ struct DeviceOptions
     long settle = 0;
     // The device entry stays listed but binding it fails as a driver does whose hardware is gone.
     bool unplugged = false;
+    // Faults while streaming, each >= 0 to switch it on. Counts are frames of the opened device
+    // (its frame number n), except endAfter, which counts the frames of each stream.
+    long lostAfter = -1;            // EC_DEVICE_LOST (removed), then no frame: unplugged mid-stream
+    long abortAfter = -1;           // EC_ERRORABORT with abortError, then no frame
+    long abortError = static_cast<long>(0x8007001FL); // HRESULT_FROM_WIN32(ERROR_GEN_FAILURE)
+    long endAfter = -1;             // EndOfStream after that many frames of each stream
+    long warnAfter = -1;            // EC_STREAM_ERROR_STILLPLAYING once; frames go on
+    long changeAfter = -1;          // later frames are changeWidth x changeHeight (negative:
+    long changeWidth = 0;           // top-down), announced on a sample's media type
+    long changeHeight = 0;
+    // Run fails with abortError after the device's stream started, as a filter does whose Run
+    // breaks off half-way: the graph's other filters run, and so does this one's stream.
+    bool runFails = false;
 
     bool hasCrossbar() const { return !crossbarInputs.empty(); }
 };

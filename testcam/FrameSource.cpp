@@ -1,11 +1,13 @@
 #include "testcam/FrameSource.h"
 
 #include <objbase.h>
+#include <evcode.h>
 #include <vfwmsgs.h>
 #include <cstring>
 
 #include "common/HResult.h"
 #include "testcam/Pattern.h"
+#include "common/MediaType.h"
 #include "common/VideoFormat.h"
 
 namespace quilo::testcam {
@@ -43,6 +45,8 @@ HRESULT FrameSource::start(StreamSetup setup)
     mode_ = Mode::Paused;
     ended_ = false;
     streaming_ = false;
+    streamFrames_ = 0;
+    typeSent_ = false;
     ResetEvent(wake_.get());
     thread_.reset(CreateThread(nullptr, 0, &FrameSource::threadMain, this, 0, nullptr));
     if (!thread_) {
@@ -110,7 +114,8 @@ void FrameSource::stream()
             mode = mode_;
         }
         if (mode == Mode::Stopping) return;
-        const bool stalled = setup_.stall || (setup_.stallAfter >= 0 && delivered() >= setup_.stallAfter);
+        const bool stalled =
+            setup_.stall || broken_ || (setup_.stallAfter >= 0 && delivered() >= setup_.stallAfter);
         if (mode == Mode::Paused || ended_ || stalled) {
             WaitForSingleObject(wake_.get(), INFINITE);
             continue;
@@ -173,15 +178,28 @@ bool FrameSource::deliverOne()
         if (settling) --settleLeft_;
     }
 
+    const LONG sequence = delivered() + 1;
+    // A device that changed its format says so on the first sample of each stream that has it,
+    // as a driver does with IMediaSample::SetMediaType.
+    const bool changed = setup_.changeAfter >= 0 && sequence > setup_.changeAfter;
+    const LONG width = changed ? setup_.changeWidth : setup_.width;
+    const LONG height = changed ? setup_.changeHeight : setup_.height;
+    bool announced = false;
+    if (changed && !typeSent_) {
+        MediaType type;
+        announced = SUCCEEDED(make_rgb24_type(width, height, setup_.frameTime, setup_.header, *type.get())) &&
+                    SUCCEEDED(sample->SetMediaType(type.get()));
+        typeSent_ = announced;
+    }
+
     BYTE *data = nullptr;
     const LONG room = sample->GetSize();
-    const LONG stated = static_cast<LONG>(rgb24_image_size(setup_.width, setup_.height));
+    const LONG stated = static_cast<LONG>(rgb24_image_size(width, height));
     if (FAILED(sample->GetPointer(&data)) || room < 0 || room < stated) {
         ended_ = true;
         return true;
     }
-    const LONG sequence = delivered() + 1;
-    const ULONGLONG bytes = dib_image_bytes(24, setup_.width, setup_.height);
+    const ULONGLONG bytes = dib_image_bytes(24, width, height);
     if (bytes > static_cast<ULONGLONG>(room)) {
         // A size whose byte count wrapped in the format's 32 bits (--any-size) got buffers that
         // small: a driver computing it so fills the buffer it has, and the picture stays out.
@@ -189,7 +207,7 @@ bool FrameSource::deliverOne()
         ignore_result(sample->SetActualDataLength(room), "a buffer of `room` bytes holds `room` bytes");
     } else {
         const BYTE red = static_cast<BYTE>(setup_.tag & 0xFF);
-        paint_frame(data, setup_.width, setup_.height, sequence, settling ? static_cast<BYTE>(255 - red) : red);
+        paint_frame(data, width, height, sequence, settling ? static_cast<BYTE>(255 - red) : red);
         const LONG whole = static_cast<LONG>(bytes);
         ignore_result(sample->SetActualDataLength(setup_.shortSamples ? whole / 2 : whole),
                       "the buffer was just checked to hold the whole frame");
@@ -209,9 +227,15 @@ bool FrameSource::deliverOne()
     ignore_result(sample->SetDiscontinuity(discontinuity ? TRUE : FALSE), "a flag stored without checks");
 
     const HRESULT hr = setup_.input->Receive(sample.get());
+    // The allocator hands the sample out again: later ones carry no type of their own.
+    if (announced) sample->SetMediaType(nullptr);
     sample.reset();
-    if (SUCCEEDED(hr)) InterlockedIncrement(&delivered_);
-    if (hr == S_FALSE) {
+    if (SUCCEEDED(hr)) {
+        InterlockedIncrement(&delivered_);
+        ++streamFrames_;
+        afterFrame(sequence);
+    }
+    if (hr == S_FALSE || (SUCCEEDED(hr) && setup_.endAfter >= 0 && streamFrames_ >= setup_.endAfter)) {
         // Downstream wants no more: stop pushing and say the stream has ended.
         ended_ = true;
         ignore_result(setup_.peer->EndOfStream(),
@@ -222,6 +246,25 @@ bool FrameSource::deliverOne()
         ended_ = true;
     }
     return true;
+}
+
+void FrameSource::afterFrame(LONG sequence)
+{
+    if (sequence == setup_.warnAfter) notify(EC_STREAM_ERROR_STILLPLAYING, E_FAIL, 0);
+    if (sequence == setup_.lostAfter) {
+        // 0: removed (1 would be its return). A removed device delivers nothing more.
+        notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(setup_.device), 0);
+        broken_ = true;
+    }
+    if (sequence == setup_.abortAfter) {
+        notify(EC_ERRORABORT, setup_.abortError, 0);
+        broken_ = true;
+    }
+}
+
+void FrameSource::notify(long code, LONG_PTR first, LONG_PTR second)
+{
+    if (setup_.events) setup_.events->Notify(code, first, second);
 }
 
 void FrameSource::reportFrames()

@@ -7,11 +7,13 @@
 
 #include <windows.h>
 #include <strmif.h>
+#include <control.h>
 #include <functional>
 
 #include "common/ComPtr.h"
 #include "common/CriticalSection.h"
 #include "common/Handle.h"
+#include "common/VideoFormat.h"
 
 namespace quilo::testcam {
 
@@ -29,6 +31,16 @@ struct StreamSetup
     LONG startMs = 0;                   // delay of the first frame after a stream start
     LONG settle = 0;                    // settling frames after a stream start
     bool shortSamples = false;          // each sample holds half of its frame
+    // Faults while streaming (see DeviceOptions): -1 is off.
+    LONG lostAfter = -1, abortAfter = -1, endAfter = -1, warnAfter = -1, changeAfter = -1;
+    HRESULT abortError = E_FAIL;
+    LONG changeWidth = 0, changeHeight = 0;
+    VideoHeader header = VideoHeader::Info;  // of the media type a changed sample carries
+    REFERENCE_TIME frameTime = 0;
+    // The graph's event sink and the device as the events name it; not counted: the graph
+    // holds the filter and both outlive every stream. Null outside a graph.
+    IMediaEventSink *events = nullptr;
+    IUnknown *device = nullptr;
     // Told how many frames went out since it was last told, when the stream ends or stops.
     std::function<void(LONG frames)> report;
     // Told when the first Run after a start begins a stream.
@@ -62,6 +74,9 @@ private:
     bool waitForTick();
     bool waitUntil(LONGLONG due);
     bool deliverOne();
+    // After a frame went out: the faults due at `sequence`; false once the device delivers no more.
+    void afterFrame(LONG sequence);
+    void notify(long code, LONG_PTR first, LONG_PTR second);
     void reportFrames();
     void setMode(Mode mode);
 
@@ -78,6 +93,9 @@ private:
     UniqueHandle thread_;
     StreamSetup setup_;
     bool ended_ = false;                // stopped pushing until the next stop and start
+    bool broken_ = false;               // lost or aborted: nothing more from this device object
+    LONG streamFrames_ = 0;             // frames of the current stream
+    bool typeSent_ = false;             // this stream announced the changed format
     mutable volatile LONG delivered_ = 0;
     LONG reported_ = 0;
 };

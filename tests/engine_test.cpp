@@ -118,6 +118,27 @@ TEST_F(EngineTest, ThePageFrameAndTheMessageGoThroughThePlatform)
     expect_clean(context, platform);
 }
 
+TEST_F(EngineTest, ARunThatFailsAfterFiltersStartedLeavesNoneRunning)
+{
+    // Microsoft documents that after a failed Run some filters may be running; the real graph
+    // runs here and only its answer fails.
+    ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48"));
+    PlatformDouble failing;
+    failing.failRun(kInjected);
+    capture::CaptureContext context(failing);
+    ASSERT_EQ(S_OK, context.createCapture(0, 0, 1, 64, 48));
+    ASSERT_EQ(S_OK, context.startCapture());
+    QuiloImageStruct rec = {1, 2, 3, 4, nullptr};
+    for (long i = 1; i <= 2; ++i) {
+        EXPECT_EQ(kInjected, context.grab(&rec));
+        EXPECT_EQ(1, rec.width) << "the record is untouched";
+        const DeviceRecord record = read_device_record("cam");
+        EXPECT_GE(record.pauses, i) << "the graph's Run reached the device";
+        EXPECT_EQ(i, record.stops) << "each failed Run was followed by a Stop";
+    }
+    EXPECT_EQ(S_FALSE, context.destroyCapture());
+}
+
 TEST(FrameFormatTest, OnlyRgb24BitmapsWithinTheBoundAreTaken)
 {
     struct Case

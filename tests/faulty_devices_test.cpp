@@ -161,6 +161,46 @@ TEST_F(FaultyDevicesTest, ASampleShorterThanItsFormatFailsThatGrab)
     expect_usable(1);
 }
 
+TEST_F(FaultyDevicesTest, AFaultWhileStreamingFailsThatGrabAndLeavesTheFrameHandedOutBefore)
+{
+    struct Case
+    {
+        const char *options;
+        HRESULT result;
+    };
+    // README's result table: a removed device's 0x8007048F; an error abort's own HRESULT.
+    const Case cases[] = {
+        {"--lost-after 2", kDeviceNotConnected},
+        {"--abort-after 2", HRESULT_FROM_WIN32(ERROR_GEN_FAILURE)},
+        {"--abort-after 2 --abort-error 0x80070015", HRESULT_FROM_WIN32(ERROR_NOT_READY)},
+    };
+    add_good_device();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        // Paced, so that each Grab takes the device's next frame: 1, then 2, then the fault.
+        ASSERT_TRUE(add_device("a-faulty", std::string("--fps 30 --size 64x48 --tag 9 ") + c.options));
+        ASSERT_EQ(S_OK, object->createCapture(0, 1, 1, 64, 48));
+        ASSERT_EQ(S_OK, object->startCapture());
+        QuiloImageStruct rec = {};
+        for (int i = 0; i < 2; ++i) ASSERT_EQ(S_OK, object->Grab(&rec));
+        const QuiloImageStruct last = rec;
+        const std::vector<unsigned char> pixels(rec.data, rec.data + rgb24_stride(rec.width) * rec.height);
+
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(c.result, object->Grab(&rec));
+        EXPECT_LT(GetTickCount() - start, kGrabBoundMs) << "the event ends the Grab, not the time-out";
+        EXPECT_EQ(0, std::memcmp(&last, &rec, sizeof(rec))) << "the record is untouched";
+        EXPECT_EQ(0, std::memcmp(pixels.data(), rec.data, pixels.size())) << "the frame handed out is as it was";
+        const DeviceRecord record = read_device_record("a-faulty");
+        EXPECT_EQ(record.runs, record.stops) << "the stream is stopped";
+
+        EXPECT_EQ(S_FALSE, object->destroyCapture());
+        // Opened again, the device is a new device object that delivers again.
+        expect_usable(0, 9);
+        expect_usable(1);
+    }
+}
+
 TEST_F(FaultyDevicesTest, AnOpenDeviceIsClosedByAFailedOpen)
 {
     // A host that opens a second device over the first: the first is closed even though the

@@ -122,6 +122,68 @@ TEST_F(StreamingTest, ADeviceThatStopsAfterSomeFramesTimesOutAndTheNextSessionSt
     EXPECT_EQ(2, inspect(rec).number) << "the stream the first Grab started goes on";
 }
 
+TEST_F(StreamingTest, AStreamTheDeviceEndsIsStartedAgainWithinTheGrab)
+{
+    // Unpaced, each stream ends (EndOfStream, EC_COMPLETE) after three frames, mostly while no
+    // Grab waits.
+    open("--fps 0 --end-after 3");
+    long last = 0;
+    for (int i = 0; i < 6; ++i) {
+        QuiloImageStruct rec = {};
+        ASSERT_EQ(S_OK, object->Grab(&rec)) << "grab " << i;
+        const Seen seen = inspect(rec);
+        ASSERT_EQ(Exposure::Good, seen.exposure) << seen.why;
+        EXPECT_GT(seen.number, last);
+        last = seen.number;
+    }
+    EXPECT_GE(read_device_record("cam").streamStarts, 2);
+}
+
+TEST_F(StreamingTest, AnErrorThatLeavesTheStreamPlayingFailsNoGrab)
+{
+    // EC_STREAM_ERROR_STILLPLAYING after frame 2, queued while no Grab waits; paced, so the
+    // next Grab waits past its first look at the events.
+    open("--fps 30 --warn-after 2");
+    for (long n = 1; n <= 5; ++n) {
+        QuiloImageStruct rec = {};
+        ASSERT_EQ(S_OK, object->Grab(&rec)) << "frame " << n;
+        EXPECT_EQ(n, inspect(rec).number);
+    }
+    const DeviceRecord record = read_device_record("cam");
+    EXPECT_EQ(1, record.streamStarts) << "the stream was never restarted";
+    EXPECT_EQ(0, record.stops);
+}
+
+TEST_F(StreamingTest, AFormatTheDeviceChangesMidStreamIsHandedOutAsItIs)
+{
+    struct Case
+    {
+        const char *size; // the device's new size after frame 2 (a negative height: top-down)
+        LONG width, height;
+    };
+    const Case cases[] = {{"80x60", 80, 60}, {"32x24", 32, 24}, {"64x-48", 64, 48}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.size);
+        open(std::string("--fps 30 --change-after 2 --change-size ") + c.size);
+        QuiloImageStruct rec = {};
+        long last = 0;
+        for (int i = 1; i <= 4; ++i) {
+            ASSERT_EQ(S_OK, object->Grab(&rec)) << "grab " << i;
+            // Top row first, as asked, whichever order the device turned to. The frame that
+            // announces the change may be passed by; none is handed out twice.
+            const Seen seen = inspect(rec);
+            ASSERT_EQ(Exposure::Good, seen.exposure) << "grab " << i << ": " << seen.why;
+            ASSERT_GT(seen.number, last);
+            last = seen.number;
+            const bool changed = seen.number > 2;
+            EXPECT_EQ(changed ? c.width : 64, rec.width);
+            EXPECT_EQ(changed ? c.height : 48, rec.height);
+        }
+        EXPECT_EQ(1, read_device_record("cam").streamStarts);
+        EXPECT_EQ(S_FALSE, object->destroyCapture());
+    }
+}
+
 TEST_F(StreamingTest, RecreatingWhileStreamingStopsTheOldStreamFirst)
 {
     open("--fps 0");

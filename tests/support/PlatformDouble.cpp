@@ -3,17 +3,76 @@
 #include <uuids.h>
 
 #include "common/ComPtr.h"
+#include "common/HResult.h"
 
 namespace quilo::test {
 namespace {
 
-// The real filter graph behind an IGraphBuilder whose AddFilter can be made to fail; every
-// other interface is the real graph's own.
+// The real graph's IMediaControl, whose Run answers a failure after the real Run.
+class FailingRunControl final : public IMediaControl
+{
+public:
+    FailingRunControl(IMediaControl *inner, HRESULT failure) : inner_(inner), failure_(failure) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
+    {
+        if (!out) return E_POINTER;
+        if (IsEqualIID(iid, IID_IMediaControl)) {
+            *out = static_cast<IMediaControl *>(this);
+            AddRef();
+            return S_OK;
+        }
+        return inner_->QueryInterface(iid, out);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *n) override { return inner_->GetTypeInfoCount(n); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT i, LCID l, ITypeInfo **t) override { return inner_->GetTypeInfo(i, l, t); }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID r, LPOLESTR *n, UINT c, LCID l, DISPID *d) override
+    {
+        return inner_->GetIDsOfNames(r, n, c, l, d);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS *p, VARIANT *v, EXCEPINFO *e,
+                                     UINT *a) override
+    {
+        return inner_->Invoke(d, r, l, f, p, v, e, a);
+    }
+    HRESULT STDMETHODCALLTYPE Run() override
+    {
+        ignore_result(inner_->Run(), "the double fails whatever the graph answered");
+        return failure_;
+    }
+    HRESULT STDMETHODCALLTYPE Pause() override { return inner_->Pause(); }
+    HRESULT STDMETHODCALLTYPE Stop() override { return inner_->Stop(); }
+    HRESULT STDMETHODCALLTYPE GetState(LONG ms, OAFilterState *s) override { return inner_->GetState(ms, s); }
+    HRESULT STDMETHODCALLTYPE RenderFile(BSTR f) override { return inner_->RenderFile(f); }
+    HRESULT STDMETHODCALLTYPE AddSourceFilter(BSTR f, IDispatch **d) override { return inner_->AddSourceFilter(f, d); }
+    HRESULT STDMETHODCALLTYPE get_FilterCollection(IDispatch **d) override { return inner_->get_FilterCollection(d); }
+    HRESULT STDMETHODCALLTYPE get_RegFilterCollection(IDispatch **d) override
+    {
+        return inner_->get_RegFilterCollection(d);
+    }
+    HRESULT STDMETHODCALLTYPE StopWhenReady() override { return inner_->StopWhenReady(); }
+
+private:
+    ~FailingRunControl() = default;
+    LONG refs_ = 1;
+    ComPtr<IMediaControl> inner_;
+    HRESULT failure_;
+};
+
+// The real filter graph behind an IGraphBuilder whose AddFilter and Run can be made to fail;
+// every other interface is the real graph's own.
 class FailingAddFilterGraph final : public IGraphBuilder
 {
 public:
-    FailingAddFilterGraph(IGraphBuilder *inner, const std::map<std::wstring, HRESULT> &failures)
-        : inner_(inner), failures_(failures)
+    FailingAddFilterGraph(IGraphBuilder *inner, const std::map<std::wstring, HRESULT> &failures, HRESULT runFailure)
+        : inner_(inner), failures_(failures), runFailure_(runFailure)
     {
     }
 
@@ -23,6 +82,13 @@ public:
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IFilterGraph) || IsEqualIID(iid, IID_IGraphBuilder)) {
             *out = static_cast<IGraphBuilder *>(this);
             AddRef();
+            return S_OK;
+        }
+        if (IsEqualIID(iid, IID_IMediaControl) && FAILED(runFailure_)) {
+            *out = nullptr;
+            ComPtr<IMediaControl> control;
+            RETURN_IF_FAILED(inner_->QueryInterface(IID_IMediaControl, control.put_void()));
+            *out = static_cast<IMediaControl *>(new FailingRunControl(control.get(), runFailure_));
             return S_OK;
         }
         return inner_->QueryInterface(iid, out);
@@ -63,6 +129,7 @@ private:
     LONG refs_ = 1;
     ComPtr<IGraphBuilder> inner_;
     std::map<std::wstring, HRESULT> failures_;
+    HRESULT runFailure_;
 };
 
 } // namespace
@@ -86,11 +153,11 @@ HRESULT PlatformDouble::createInstance(REFCLSID clsid, DWORD context, REFIID iid
     *out = nullptr;
     for (const auto &f : creationFailures_)
         if (IsEqualCLSID(f.clsid, clsid)) return f.hr;
-    if (IsEqualCLSID(clsid, CLSID_FilterGraph) && !addFilterFailures_.empty()) {
+    if (IsEqualCLSID(clsid, CLSID_FilterGraph) && (!addFilterFailures_.empty() || FAILED(runFailure_))) {
         ComPtr<IGraphBuilder> real;
         HRESULT hr = CoCreateInstance(clsid, nullptr, context, IID_IGraphBuilder, real.put_void());
         if (FAILED(hr)) return hr;
-        auto *wrapper = new FailingAddFilterGraph(real.get(), addFilterFailures_);
+        auto *wrapper = new FailingAddFilterGraph(real.get(), addFilterFailures_, runFailure_);
         hr = wrapper->QueryInterface(iid, out);
         wrapper->Release();
         return hr;

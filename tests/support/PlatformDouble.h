@@ -20,6 +20,9 @@ public:
     void failCreation(const CLSID &clsid, HRESULT hr) { creationFailures_.push_back({clsid, hr}); }
     // AddFilter with this filter name fails with `hr` on every graph this platform creates.
     void failAddFilter(const std::wstring &name, HRESULT hr) { addFilterFailures_[name] = hr; }
+    // IMediaControl::Run of every graph this platform creates runs the real graph, then answers
+    // `hr`: a Run that fails after some filters started, as Microsoft documents it may.
+    void failRun(HRESULT hr) { runFailure_ = hr; }
 
     HRESULT initializeCom() override;
     void uninitializeCom() override;
@@ -41,6 +44,7 @@ private:
     };
     std::vector<Failure> creationFailures_;
     std::map<std::wstring, HRESULT> addFilterFailures_;
+    HRESULT runFailure_ = S_OK;
 };
 
 } // namespace quilo::test
