@@ -53,7 +53,7 @@ struct Grabber
                 return;
             }
             std::string why;
-            const long n = frame_number(rec.data, rec.width, rec.height, rgb24_stride(rec.width), true, tag, &why);
+            const long n = record_number(rec, true, tag, &why);
             if (n <= 0) {
                 fail("frame " + std::to_string(i) + ": " + why);
                 return;

@@ -28,11 +28,7 @@ protected:
         QuiloImageStruct rec = {};
         EXPECT_EQ(S_OK, object->Grab(&rec));
         if (out) *out = rec;
-        if (!rec.data) return -1;
-        std::string why;
-        long n = frame_number(rec.data, rec.width, rec.height, rgb24_stride(rec.width), topRowFirst, tag, &why);
-        EXPECT_GT(n, 0) << why;
-        return n;
+        return good_number(rec, topRowFirst, tag);
     }
 
 };

@@ -19,7 +19,6 @@ using namespace quilo::test;
 
 namespace {
 
-constexpr DWORD kGrabBoundMs = 8000;
 const HRESULT kDeviceNotConnected = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
 
 // Named to sort after every faulty device, so it is the last position.
@@ -42,7 +41,7 @@ protected:
         ASSERT_EQ(64, rec.width);
         ASSERT_EQ(48, rec.height);
         std::string why;
-        EXPECT_GT(frame_number(rec.data, rec.width, rec.height, rgb24_stride(rec.width), true, tag, &why), 0) << why;
+        EXPECT_GT(record_number(rec, true, tag, &why), 0) << why;
         EXPECT_EQ(S_FALSE, object->destroyCapture());
     }
 
@@ -83,7 +82,7 @@ TEST_F(FaultyDevicesTest, AStallingDeviceTimesOutStopsAndOpensAgain)
     EXPECT_LT(GetTickCount() - start, kGrabBoundMs + 5000) << "ends at the bound, never hangs";
     EXPECT_EQ(0, std::memcmp(&first, &rec, sizeof(rec))) << "the record is untouched";
     std::string why;
-    EXPECT_EQ(1, frame_number(rec.data, rec.width, rec.height, rgb24_stride(rec.width), true, 9, &why))
+    EXPECT_EQ(1, record_number(rec, true, 9, &why))
         << "the frame handed out before is still there: " << why;
     DeviceRecord record = read_device_record("a-stalls");
     EXPECT_EQ(1, record.streamStarts) << "both Grabs used one stream";
@@ -94,7 +93,7 @@ TEST_F(FaultyDevicesTest, AStallingDeviceTimesOutStopsAndOpensAgain)
     ASSERT_EQ(S_OK, object->createCapture(0, 1, 1, 64, 48));
     ASSERT_EQ(S_OK, object->startCapture());
     ASSERT_EQ(S_OK, object->Grab(&rec));
-    EXPECT_EQ(1, frame_number(rec.data, rec.width, rec.height, rgb24_stride(rec.width), true, 9, &why)) << why;
+    EXPECT_EQ(1, record_number(rec, true, 9, &why)) << why;
     EXPECT_EQ(S_FALSE, object->destroyCapture());
     expect_usable(1);
 }

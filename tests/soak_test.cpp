@@ -25,11 +25,7 @@ constexpr const char kDevice[] = "Soak Test Camera";
 constexpr DWORD kBudgetMs = 180000;
 
 using SoakRun = qt::ProgramRun;
-
-bool contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
-}
+using qt::contains;
 
 class SoakTest : public ::testing::Test
 {

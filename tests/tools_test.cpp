@@ -21,6 +21,7 @@ namespace qt = quilo::test;
 namespace {
 
 using ToolRun = qt::ProgramRun;
+using qt::contains;
 
 class ToolsTest : public qt::HostProgramTest
 {
@@ -56,11 +57,6 @@ protected:
     }
 
 };
-
-bool contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 TEST_F(ToolsTest, ListShowsEveryDeviceAtThePositionTheComponentUses)
 {

@@ -15,8 +15,6 @@ constexpr CLSID kCameraClsid = {0x14652C5E, 0x6532, 0x4FB1, {0xAF, 0x5B, 0x44, 0
 
 using DeviceTest = CameraTest;
 
-bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
-
 // The tool's output with Windows line ends made plain.
 std::string lines_of(const ProgramRun &result)
 {

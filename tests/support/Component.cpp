@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestCamera.h"
 #include "support/TestPaths.h"
 
 namespace quilo::test {
@@ -42,6 +43,23 @@ HRESULT create_capture_raw(ICQuiloVideoProc *object, LONG deviceID, LONG flip, L
     void **table = *reinterpret_cast<void ***>(object);
     auto call = reinterpret_cast<CreateCapture>(table[3]);
     return call(object, deviceID, flip, setCameraParam, width, height);
+}
+
+long record_number(const QuiloImageStruct &rec, bool topRowFirst, int tag, std::string *why)
+{
+    if (!rec.data) {
+        if (why) *why = "the record has no pixels";
+        return -1;
+    }
+    return frame_number(rec.data, rec.width, rec.height, rgb24_stride(rec.width), topRowFirst, tag, why);
+}
+
+long good_number(const QuiloImageStruct &rec, bool topRowFirst, int tag)
+{
+    std::string why;
+    const long n = record_number(rec, topRowFirst, tag, &why);
+    EXPECT_GT(n, 0) << why;
+    return n;
 }
 
 } // namespace quilo::test

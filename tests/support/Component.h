@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <string>
 
 #include "QuiloVideoClass.h"
 #include "common/ComPtr.h"
@@ -18,6 +19,15 @@ ComPtr<ICQuiloVideoProcClass> create_component_from_module();
 // in another language may pass them.
 HRESULT create_capture_raw(ICQuiloVideoProc *object, LONG deviceID, LONG flip, LONG setCameraParam,
                            LONG width, LONG height);
+
+// How long a Grab waits for a frame before VFW_E_TIMEOUT, as README documents it.
+constexpr DWORD kGrabBoundMs = 8000;
+
+// The test camera's sequence number in the frame of a Grab record (rows `topRowFirst` or not,
+// RGB24 rows padded to 4 bytes), or -1 with the reason in *why.
+long record_number(const QuiloImageStruct &rec, bool topRowFirst, int tag, std::string *why = nullptr);
+// The same, failing the test (with the reason) unless the frame is the camera's picture.
+long good_number(const QuiloImageStruct &rec, bool topRowFirst, int tag);
 
 // Bytes between rows of an RGB24 frame.
 inline long rgb24_stride(long width) { return (width * 3 + 3) & ~3L; }

@@ -11,6 +11,9 @@
 
 namespace quilo::test {
 
+// Whether `part` occurs in `text`.
+inline bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
 // Wide form of an 8-bit string (ASCII paths and names).
 std::wstring widen(const std::string &s);
 // 8-bit form of a wide string in the given code page.
