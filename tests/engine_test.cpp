@@ -31,7 +31,7 @@ protected:
         ASSERT_EQ(S_OK, register_test_camera());
     }
     void SetUp() override { ASSERT_TRUE(clear_devices()); }
-    void TearDown() override { clear_devices(); }
+    void TearDown() override { EXPECT_TRUE(clear_devices()); }
 
     // Nothing of a failed open is left in the context, as its methods answer, no object of the
     // device is alive, and COM is balanced.

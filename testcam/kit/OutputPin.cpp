@@ -71,7 +71,8 @@ HRESULT OutputPin::attempt(IPin *receiver, const AM_MEDIA_TYPE &mt)
         hr = receiver->QueryInterface(IID_IMemInputPin, input_.put_void());
         if (FAILED(hr)) hr = VFW_E_NO_TRANSPORT;
         if (SUCCEEDED(hr)) hr = createAllocator(input_.get(), mt, allocator_);
-        if (FAILED(hr)) receiver->Disconnect();
+        if (FAILED(hr))
+            ignore_result(receiver->Disconnect(), "the connection failed already; its own failure is what the caller hears");
     }
     if (FAILED(hr)) {
         releaseConnection();
@@ -106,7 +107,7 @@ HRESULT OutputPin::createAllocator(IMemInputPin *input, const AM_MEDIA_TYPE &mt,
 
 void OutputPin::releaseConnection()
 {
-    if (allocator_) allocator_->Decommit();
+    if (allocator_) ignore_result(allocator_->Decommit(), "the allocator is released next; its buffers go with it");
     input_ = nullptr;
     allocator_ = nullptr;
     clearConnection();
@@ -140,7 +141,7 @@ HRESULT OutputPin::commitAllocator()
 
 void OutputPin::decommitAllocator()
 {
-    if (allocator_) allocator_->Decommit();
+    if (allocator_) ignore_result(allocator_->Decommit(), "a failed Decommit shows at the next Commit");
 }
 
 } // namespace quilo::kit

@@ -24,7 +24,7 @@ void ComponentTest::TearDown()
     object.reset();
     // Releasing the object closes the device, whatever state the host left it in.
     EXPECT_EQ(0, live_testcam_objects());
-    clear_devices();
+    EXPECT_TRUE(clear_devices());
 }
 
 } // namespace quilo::test

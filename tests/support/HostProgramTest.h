@@ -29,7 +29,7 @@ protected:
         ASSERT_TRUE(SUCCEEDED(com_.result()));
         ASSERT_TRUE(clear_devices());
     }
-    void TearDown() override { clear_devices(); }
+    void TearDown() override { EXPECT_TRUE(clear_devices()); }
 
     std::string file(const std::string &name) const { return folder_.file(name); }
 
