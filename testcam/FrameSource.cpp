@@ -76,8 +76,8 @@ void FrameSource::run(REFERENCE_TIME streamStart)
         if (!streaming_) {
             // Pause and Run again continue a stream; only a start after Stop begins one.
             streaming_ = newStream = true;
-            firstDue_ = setup_.startMs > 0 ? runTime_ + static_cast<LONGLONG>(setup_.startMs) * 10000 : 0;
-            settleLeft_ = setup_.settle;
+            firstDue_ = setup_.options.startMs > 0 ? runTime_ + static_cast<LONGLONG>(setup_.options.startMs) * 10000 : 0;
+            settleLeft_ = setup_.options.settle;
         }
     }
     if (newStream && setup_.streamStarted) setup_.streamStarted();
@@ -115,7 +115,7 @@ void FrameSource::stream()
         }
         if (mode == Mode::Stopping) return;
         const bool stalled =
-            setup_.stall || broken_ || (setup_.stallAfter >= 0 && delivered() >= setup_.stallAfter);
+            setup_.options.stall || broken_ || (setup_.options.stallAfter >= 0 && delivered() >= setup_.options.stallAfter);
         if (mode == Mode::Paused || ended_ || stalled) {
             WaitForSingleObject(wake_.get(), INFINITE);
             continue;
@@ -127,7 +127,7 @@ void FrameSource::stream()
         }
         if (firstDue > 0) {
             if (!waitUntil(firstDue)) continue;
-        } else if (setup_.fps > 0 && !waitForTick()) {
+        } else if (setup_.options.fps > 0 && !waitForTick()) {
             continue;
         }
         if (!deliverOne()) {
@@ -140,7 +140,7 @@ void FrameSource::stream()
 // Waits for the next tick of the free-running clock; false when a mode change came first.
 bool FrameSource::waitForTick()
 {
-    const LONGLONG fps = setup_.fps;
+    const LONGLONG fps = setup_.options.fps;
     const LONGLONG tick = (now_units() * fps / kUnitsPerSecond + 1);
     return waitUntil((tick * kUnitsPerSecond + fps - 1) / fps);
 }
@@ -181,9 +181,9 @@ bool FrameSource::deliverOne()
     const LONG sequence = delivered() + 1;
     // A device that changed its format says so on the first sample of each stream that has it,
     // as a driver does with IMediaSample::SetMediaType.
-    const bool changed = setup_.changeAfter >= 0 && sequence > setup_.changeAfter;
-    const LONG width = changed ? setup_.changeWidth : setup_.width;
-    const LONG height = changed ? setup_.changeHeight : setup_.height;
+    const bool changed = setup_.options.changeAfter >= 0 && sequence > setup_.options.changeAfter;
+    const LONG width = changed ? setup_.options.changeWidth : setup_.width;
+    const LONG height = changed ? setup_.options.changeHeight : setup_.height;
     bool announced = false;
     if (changed && !typeSent_) {
         MediaType type;
@@ -206,10 +206,10 @@ bool FrameSource::deliverOne()
         std::memset(data, 0, static_cast<size_t>(room));
         ignore_result(sample->SetActualDataLength(room), "a buffer of `room` bytes holds `room` bytes");
     } else {
-        const BYTE red = static_cast<BYTE>(setup_.tag & 0xFF);
+        const BYTE red = static_cast<BYTE>(setup_.options.tag & 0xFF);
         paint_frame(data, width, height, sequence, settling ? static_cast<BYTE>(255 - red) : red);
         const LONG whole = static_cast<LONG>(bytes);
-        ignore_result(sample->SetActualDataLength(setup_.shortSamples ? whole / 2 : whole),
+        ignore_result(sample->SetActualDataLength(setup_.options.shortSamples ? whole / 2 : whole),
                       "the buffer was just checked to hold the whole frame");
     }
 
@@ -217,7 +217,7 @@ bool FrameSource::deliverOne()
     REFERENCE_TIME start = 0;
     if (!setup_.clock || FAILED(setup_.clock->GetTime(&start))) start = streamStart + (now_units() - runTime);
     start -= streamStart;
-    const REFERENCE_TIME duration = setup_.fps > 0 ? kUnitsPerSecond / setup_.fps : 1;
+    const REFERENCE_TIME duration = setup_.options.fps > 0 ? kUnitsPerSecond / setup_.options.fps : 1;
     REFERENCE_TIME stop = start + duration;
     // The platform's memory allocator makes these samples, and its setters only store the values.
     ignore_result(sample->SetTime(&start, &stop), "a sample's times are stored without checks");
@@ -235,7 +235,7 @@ bool FrameSource::deliverOne()
         ++streamFrames_;
         afterFrame(sequence);
     }
-    if (hr == S_FALSE || (SUCCEEDED(hr) && setup_.endAfter >= 0 && streamFrames_ >= setup_.endAfter)) {
+    if (hr == S_FALSE || (SUCCEEDED(hr) && setup_.options.endAfter >= 0 && streamFrames_ >= setup_.options.endAfter)) {
         // Downstream wants no more: stop pushing and say the stream has ended.
         ended_ = true;
         ignore_result(setup_.peer->EndOfStream(),
@@ -250,14 +250,14 @@ bool FrameSource::deliverOne()
 
 void FrameSource::afterFrame(LONG sequence)
 {
-    if (sequence == setup_.warnAfter) notify(EC_STREAM_ERROR_STILLPLAYING, E_FAIL, 0);
-    if (sequence == setup_.lostAfter) {
+    if (sequence == setup_.options.warnAfter) notify(EC_STREAM_ERROR_STILLPLAYING, E_FAIL, 0);
+    if (sequence == setup_.options.lostAfter) {
         // 0: removed (1 would be its return). A removed device delivers nothing more.
         notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(setup_.device), 0);
         broken_ = true;
     }
-    if (sequence == setup_.abortAfter) {
-        notify(EC_ERRORABORT, setup_.abortError, 0);
+    if (sequence == setup_.options.abortAfter) {
+        notify(EC_ERRORABORT, setup_.options.abortError, 0);
         broken_ = true;
     }
 }

@@ -14,6 +14,7 @@
 #include "common/CriticalSection.h"
 #include "common/Handle.h"
 #include "common/VideoFormat.h"
+#include "testcam/DeviceOptions.h"
 
 namespace quilo::testcam {
 
@@ -24,17 +25,8 @@ struct StreamSetup
     ComPtr<IMemAllocator> allocator;    // committed by the pin before start
     ComPtr<IReferenceClock> clock;      // the graph's clock; may be null
     LONG width = 0, height = 0;         // negative height: top-down rows
-    LONG fps = 0;
-    bool stall = false;                 // never deliver
-    LONG stallAfter = -1;               // >= 0: stop delivering once this many frames went out
-    LONG tag = 0;
-    LONG startMs = 0;                   // delay of the first frame after a stream start
-    LONG settle = 0;                    // settling frames after a stream start
-    bool shortSamples = false;          // each sample holds half of its frame
-    // Faults while streaming (see DeviceOptions): -1 is off.
-    LONG lostAfter = -1, abortAfter = -1, endAfter = -1, warnAfter = -1, changeAfter = -1;
-    HRESULT abortError = E_FAIL;
-    LONG changeWidth = 0, changeHeight = 0;
+    // The device's pacing, picture and faults, as the device was added.
+    DeviceOptions options;
     VideoHeader header = VideoHeader::Info;  // of the media type a changed sample carries
     REFERENCE_TIME frameTime = 0;
     // The graph's event sink and the device as the events name it; not counted: the graph
