@@ -34,11 +34,22 @@ bool fails_to_open(FailureKind kind)
     return kind == FailureKind::MissingPosition || kind == FailureKind::Unplugged;
 }
 
-// Devices that fail mid-stream hand over one good frame first, as a camera unplugged while in
-// use does; the stalling one never gives any.
+// Devices that fail mid-stream deliver one good frame first, as a camera unplugged while in use
+// does; the stalling one never gives any.
 bool grabs_first(FailureKind kind)
 {
     return kind == FailureKind::Lost || kind == FailureKind::Aborting;
+}
+
+// The fault follows the device's first frame at once, so now and then the graph reports it
+// before that frame has reached the grabber (seen about once in a thousand cycles with another
+// build running): the first Grab then already gives the documented failure, which is just as
+// right. True when the fault came with this first Grab.
+bool fault_came_first(FailureKind kind, const char *what, HRESULT got)
+{
+    if (got == expected_result(kind)) return true;
+    expect(kind, what, S_OK, got);
+    return false;
 }
 
 } // namespace
@@ -79,7 +90,7 @@ const char *component_sequence(FailureKind kind)
     case FailureKind::MissingPosition: return "createCapture";
     case FailureKind::Unplugged: return "createCapture (its bind fails)";
     case FailureKind::Lost:
-    case FailureKind::Aborting: return "createCapture, startCapture, Grab S_OK, Grab, destroyCapture S_FALSE";
+    case FailureKind::Aborting: return "createCapture, startCapture, Grab S_OK (or already the fault), Grab, destroyCapture S_FALSE";
     case FailureKind::TimeOut: return "createCapture, startCapture, Grab after 8 s, destroyCapture S_FALSE";
     }
     return "?";
@@ -108,11 +119,11 @@ void component_failing_cycle(ICQuiloVideoProcClass *proc, const FailingDevices &
     expect(kind, "createCapture", S_OK, opened);
     expect(kind, "startCapture", S_OK, proc->startCapture());
     QuiloImageStruct record = {};
-    if (grabs_first(kind)) {
-        expect(kind, "Grab before the fault", S_OK, proc->Grab(&record));
-        if (!record.data) throw UnexpectedResult{std::string("Grab before the fault (no data in the record; ") + failure_name(kind) + ")", S_OK, E_UNEXPECTED};
-    }
-    expect(kind, "Grab", expected_result(kind), proc->Grab(&record));
+    const bool faulted = grabs_first(kind) && fault_came_first(kind, "Grab before the fault", proc->Grab(&record));
+    if (grabs_first(kind) && !faulted && !record.data)
+        throw UnexpectedResult{std::string("Grab before the fault (no data in the record; ") + failure_name(kind) + ")",
+                               S_OK, E_UNEXPECTED};
+    if (!faulted) expect(kind, "Grab", expected_result(kind), proc->Grab(&record));
     expect(kind, "destroyCapture after the failed Grab", S_FALSE, proc->destroyCapture());
 }
 
@@ -126,8 +137,9 @@ void bare_failing_cycle(const FailingDevices &devices, FailureKind kind)
         return;
     }
     expect(kind, "bare sequence: building the graph", S_OK, opened);
-    if (grabs_first(kind)) expect(kind, "bare sequence: frame before the fault", S_OK, reference.grab());
-    expect(kind, "bare sequence: frame", expected_result(kind), reference.grab());
+    const bool faulted =
+        grabs_first(kind) && fault_came_first(kind, "bare sequence: frame before the fault", reference.grab());
+    if (!faulted) expect(kind, "bare sequence: frame", expected_result(kind), reference.grab());
     // Torn down by its destructor.
 }
 
