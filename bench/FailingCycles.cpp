@@ -41,10 +41,9 @@ bool grabs_first(FailureKind kind)
     return kind == FailureKind::Lost || kind == FailureKind::Aborting;
 }
 
-// The fault follows the device's first frame at once, so now and then the graph reports it
-// before that frame has reached the grabber (seen about once in a thousand cycles with another
-// build running): the first Grab then already gives the documented failure, which is just as
-// right. True when the fault came with this first Grab.
+// The fault follows the device's first frame at once, and now and then the first Grab meets it
+// without that frame (seen once in about 2,000 such cycles, with a build running beside): the
+// documented failure then ends the first Grab, which is just as right. True when it did.
 bool fault_came_first(FailureKind kind, const char *what, HRESULT got)
 {
     if (got == expected_result(kind)) return true;
