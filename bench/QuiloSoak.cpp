@@ -1,5 +1,5 @@
-// quilo-soak: many capture cycles and many object lifetimes through the component, each beside
-// the bare platform sequence on the same kind of graph, with the process's handles, committed
+// quilo-soak: many capture cycles, object lifetimes and failing cycles through the component,
+// each beside the bare platform sequence on the same kind of graph, with the process's handles, committed
 // private memory, heap bytes in use and threads printed at the start, every 10% and at the end.
 // Wine's device enumerator keeps a handle of its own per enumeration and per bound device, so
 // what counts is the component's growth over the baseline's; the exit code says whether that
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/FailingCycles.h"
 #include "bench/ProcessFigures.h"
 #include "bench/ReferenceGraph.h"
 #include "bench/Stats.h"
@@ -29,11 +30,23 @@ constexpr int kSteps = 10; // figures every 10%
 
 enum ExitCode { kWithinAllowance = 0, kOverAllowance = 1, kCommandLine = 2, kCallFailed = 3 };
 
+// The failing workload's devices are named after --device with these endings; scripts/soak adds
+// them with the options that make each fail.
+constexpr const char kUnpluggedSuffix[] = " Unplugged";   // --unplugged
+constexpr const char kLostSuffix[] = " Lost";             // --lost-after 1
+constexpr const char kAbortingSuffix[] = " Aborting";     // --abort-after 1
+constexpr const char kStallingSuffix[] = " Stalling";     // --stall
+
 struct Options
 {
     std::string device = "QuiloVideo Soak Camera"; // a name, or a position given as digits
+    // --workload picks; without it the two that succeed run, as before the failing one existed.
+    bool captures = true, objects = true, failing = false;
+    bool workloadChosen = false;
     long cycles = 10000;   // createCapture / startCapture / Grab / destroyCapture on one object
-    long objects = -1;     // object lifetimes; -1: as many as cycles
+    long objectCount = -1; // object lifetimes; -1: as many as cycles
+    // One failing cycle in this many times out, at the component's 8 s bound on each side; 0: none.
+    long timeOutEvery = 500;
     long warmUp = 30;      // untimed cycles of every kind before any start figure
     long width = 64, height = 48;
     // Any per-cycle leak of a handle or thread goes far past these; they leave room for Wine's
@@ -122,7 +135,10 @@ struct Series
     long threadGrowth() const { return at[kSteps].threads - at[0].threads; }
 };
 
-Series run_series(const char *label, long count, const std::function<void()> &cycle)
+// A cycle is told its index in its series (warm-up cycles theirs among the warm-up).
+using Cycle = std::function<void(long)>;
+
+Series run_series(const char *label, long count, const Cycle &cycle)
 {
     Series s;
     s.at[0] = read_settled_figures();
@@ -131,7 +147,7 @@ Series run_series(const char *label, long count, const std::function<void()> &cy
     for (int step = 1; step <= kSteps; ++step) {
         const long until = count * step / kSteps;
         const double start = now_ms();
-        for (; done < until; ++done) cycle();
+        for (; done < until; ++done) cycle(done);
         cyclesMs += now_ms() - start;
         s.at[step] = read_settled_figures();
         std::fprintf(stderr, "%s: %ld of %ld\n", label, done, count);
@@ -152,11 +168,11 @@ struct Workload
 // caches). The component goes first: whatever heap space the baseline would otherwise have left
 // behind for it is not there yet, so the comparison errs towards showing growth, not hiding it.
 Workload run_workload(const std::string &name, const std::string &description, long count, long warmUp,
-                      const std::function<void()> &componentCycle, const std::function<void()> &baselineCycle)
+                      const Cycle &componentCycle, const Cycle &baselineCycle)
 {
     for (long i = 0; i < warmUp; ++i) {
-        componentCycle();
-        baselineCycle();
+        componentCycle(i);
+        baselineCycle(i);
     }
     Workload w{name, description, count, {}, {}};
     w.component = run_series((name + ", component").c_str(), count, componentCycle);
@@ -238,6 +254,18 @@ bool parse_count(const char *text, long minimum, long &out)
     return true;
 }
 
+// The first --workload replaces the default pair; each names one more.
+bool choose_workload(const std::string &name, Options &o)
+{
+    if (!o.workloadChosen) o.captures = o.objects = o.failing = false;
+    o.workloadChosen = true;
+    if (name == "captures") o.captures = true;
+    else if (name == "objects") o.objects = true;
+    else if (name == "failing") o.failing = true;
+    else return false;
+    return true;
+}
+
 bool parse_options(int argc, char **argv, Options &o)
 {
     for (int i = 1; i < argc; ++i) {
@@ -246,7 +274,11 @@ bool parse_options(int argc, char **argv, Options &o)
         const char *value = argv[++i];
         long n = 0;
         if (arg == "--cycles" && parse_count(value, 0, n)) o.cycles = n;
-        else if (arg == "--objects" && parse_count(value, 0, n)) o.objects = n;
+        else if (arg == "--objects" && parse_count(value, 0, n)) o.objectCount = n;
+        else if (arg == "--workload") {
+            if (!choose_workload(value, o)) return false;
+        }
+        else if (arg == "--time-out-every" && parse_count(value, 0, n)) o.timeOutEvery = n;
         else if (arg == "--warm-up" && parse_count(value, 0, n)) o.warmUp = n;
         else if (arg == "--device") o.device = value;
         else if (arg == "--size") {
@@ -264,26 +296,62 @@ bool parse_options(int argc, char **argv, Options &o)
         else if (arg == "--max-heap-kb-growth" && parse_count(value, 0, n)) o.maxHeapKbGrowth = n;
         else return false;
     }
-    if (o.objects < 0) o.objects = o.cycles;
+    if (o.objectCount < 0) o.objectCount = o.cycles;
     return true;
 }
 
 const char kUsageText[] =
-    "usage: quilo-soak [--cycles N] [--objects N] [--warm-up N] [--device NAME|POSITION] [--size WxH]\n"
+    "usage: quilo-soak [--workload captures|objects|failing]... [--cycles N] [--objects N]\n"
+    "                  [--time-out-every N] [--warm-up N] [--device NAME|POSITION] [--size WxH]\n"
     "                  [--max-handle-growth N] [--max-private-kb-growth KB] [--max-heap-kb-growth KB]\n"
     "                  [--max-thread-growth N]\n"
     "                  [--inject-leak handle|heap|thread]...\n"
-    "Runs N createCapture/startCapture/Grab/destroyCapture cycles on one object and N object\n"
-    "lifetimes (create, createCapture, startCapture, Grab, Release), each beside the bare platform\n"
-    "sequence, and prints handles, private KB, heap bytes in use and threads at the start, every\n"
-    "10% and at the end.\n"
-    "Defaults: 10000 cycles, objects as many as cycles, 30 warm-up cycles, device \"QuiloVideo Soak\n"
-    "Camera\" (an unpaced test camera, --fps 0), 64x48, allowances 4 handles, 128 KB private,\n"
-    "64 KB of heap in use, 1 thread.\n"
+    "Runs N createCapture/startCapture/Grab/destroyCapture cycles on one object (captures), N object\n"
+    "lifetimes (create, createCapture, startCapture, Grab, Release: objects) and, when asked, N\n"
+    "failing cycles on one object (failing: a position past the last device, an unplugged device,\n"
+    "a device lost and one aborting mid-stream in turn, and one Grab in --time-out-every that times\n"
+    "out on a stalling device), each beside the bare platform sequence, and prints handles, private\n"
+    "KB, heap bytes in use and threads at the start, every 10% and at the end. Every failing call\n"
+    "must give its documented result.\n"
+    "Defaults: captures and objects, 10000 cycles, objects as many as cycles, one time-out in 500\n"
+    "failing cycles, 30 warm-up cycles, device \"QuiloVideo Soak Camera\" (an unpaced test camera,\n"
+    "--fps 0; the failing cycles also need \"<device> Unplugged\" (--unplugged), \"<device> Lost\"\n"
+    "(--lost-after 1), \"<device> Aborting\" (--abort-after 1) and \"<device> Stalling\" (--stall)),\n"
+    "64x48, allowances 4 handles, 128 KB private, 64 KB of heap in use, 1 thread.\n"
     "Exit 0: the component's growth over the baseline is within every allowance; 1: it is not;\n"
-    "2: command line; 3: a call failed. scripts/soak prepares a device and runs this program.\n"
+    "2: command line; 3: a call failed or a failing call gave another result. scripts/soak\n"
+    "prepares the devices and runs this program.\n"
     "--inject-leak checks the soak itself: every component cycle also leaks an event handle, 16 KB\n"
     "of heap or a parked thread, which must show as growth over the baseline (exit 1).\n";
+
+long named_device(const Options &o, const char *suffix)
+{
+    return device_position(o.device + suffix);
+}
+
+// Counts and results of the failing workload's measured cycles, and what each is measured against.
+void print_failure_mix(const Options &o)
+{
+    long counts[kFailureKinds] = {};
+    for (long i = 0; i < o.cycles; ++i) ++counts[static_cast<int>(failure_of_cycle(i, o.timeOutEvery))];
+    if (o.timeOutEvery > 0)
+        std::printf("Mix: one cycle in %ld times out (it costs the 8 s bound on each side); the others take the "
+                    "four quick failures in turn. Each call gave its documented result:\n\n",
+                    o.timeOutEvery);
+    else
+        std::printf("Mix: no time-outs (--time-out-every 0); the cycles take the four quick failures in turn. "
+                    "Each call gave its documented result:\n\n");
+    std::printf("| failure | cycles | component: calls, result of the failing one | baseline: the bare platform's same "
+                "failure |\n");
+    std::printf("|---|---:|---|---|\n");
+    for (int k = 0; k < kFailureKinds; ++k) {
+        const auto kind = static_cast<FailureKind>(k);
+        const HRESULT hr = expected_result(kind);
+        std::printf("| %s | %ld | %s: 0x%08lX %s | %s |\n", failure_name(kind), counts[k], component_sequence(kind),
+                    static_cast<unsigned long>(hr), host::error_text(hr).c_str(), bare_sequence(kind));
+    }
+    std::printf("\n");
+}
 
 int run(int argc, char **argv)
 {
@@ -298,47 +366,99 @@ int run(int argc, char **argv)
         const long position = device_position(o.device);
         const ProcessFigures probe = read_process_figures();
         if (probe.threads < 0) std::fprintf(stderr, "%s: the thread snapshot failed; threads read -1\n", kProgram);
+        std::vector<Workload> done;
 
-        // One object opened and closed over and over: the capture context's set-up and teardown.
-        ComPtr<ICQuiloVideoProcClass> proc = create_object();
-        const Workload captures = run_workload(
-            "capture cycles",
-            "createCapture / startCapture / Grab / destroyCapture on one object; baseline: the bare graph "
-            "built, one frame, torn down",
-            o.cycles, o.warmUp,
-            [&] {
-                open_and_grab(proc.get(), o, position);
-                check("destroyCapture", proc->destroyCapture());
-                leak_on_purpose(o);
-            },
-            [&] { reference_cycle(o, position); });
-        proc.reset();
+        if (o.captures) {
+            // One object opened and closed over and over: the capture context's set-up and teardown.
+            ComPtr<ICQuiloVideoProcClass> proc = create_object();
+            done.push_back(run_workload(
+                "capture cycles",
+                "createCapture / startCapture / Grab / destroyCapture on one object; baseline: the bare graph "
+                "built, one frame, torn down",
+                o.cycles, o.warmUp,
+                [&](long) {
+                    open_and_grab(proc.get(), o, position);
+                    check("destroyCapture", proc->destroyCapture());
+                    leak_on_purpose(o);
+                },
+                [&](long) { reference_cycle(o, position); }));
+        }
 
-        // Whole object lifetimes; the last Release (no destroyCapture) must take the open graph
-        // down with it, and the class object and module bookkeeping must not keep anything.
-        const Workload objects = run_workload(
-            "object lifetimes",
-            "create, createCapture, startCapture, Grab, Release (no destroyCapture); baseline: the bare graph "
-            "built, one frame, torn down",
-            o.objects, o.warmUp,
-            [&] {
-                ComPtr<ICQuiloVideoProcClass> each = create_object();
-                open_and_grab(each.get(), o, position);
-                leak_on_purpose(o);
-            },
-            [&] { reference_cycle(o, position); });
+        if (o.objects) {
+            // Whole object lifetimes; the last Release (no destroyCapture) must take the open graph
+            // down with it, and the class object and module bookkeeping must not keep anything.
+            done.push_back(run_workload(
+                "object lifetimes",
+                "create, createCapture, startCapture, Grab, Release (no destroyCapture); baseline: the bare graph "
+                "built, one frame, torn down",
+                o.objectCount, o.warmUp,
+                [&](long) {
+                    ComPtr<ICQuiloVideoProcClass> each = create_object();
+                    open_and_grab(each.get(), o, position);
+                    leak_on_purpose(o);
+                },
+                [&](long) { reference_cycle(o, position); }));
+        }
 
-        std::printf("quilo-soak: %ld capture cycles, %ld object lifetimes, %ldx%ld, %ld warm-up cycles of each kind\n\n",
-                    o.cycles, o.objects, o.width, o.height, o.warmUp);
-        print_workload(captures);
-        print_workload(objects);
-        const bool ok = within_allowance(captures, o) & within_allowance(objects, o);
+        if (o.failing) {
+            // One object meeting failures over and over: every failed open must leave nothing set
+            // up, every failed Grab must stop and keep nothing the next open does not replace.
+            std::vector<VideoDevice> all;
+            check("listing video input devices", list_video_devices(all));
+            FailingDevices devices;
+            devices.pastLast = static_cast<long>(all.size());
+            devices.unplugged = named_device(o, kUnpluggedSuffix);
+            devices.lost = named_device(o, kLostSuffix);
+            devices.aborting = named_device(o, kAbortingSuffix);
+            devices.stalling = named_device(o, kStallingSuffix);
+            devices.width = o.width;
+            devices.height = o.height;
+            ComPtr<ICQuiloVideoProcClass> proc = create_object();
+            // Warmed up here rather than in run_workload: every failure once on each side, the
+            // time-out too when the run has any, before either side's start figures.
+            for (long i = 0; i < o.warmUp; ++i) {
+                const FailureKind kind = failure_of_cycle(i, 0);
+                component_failing_cycle(proc.get(), devices, kind);
+                bare_failing_cycle(devices, kind);
+            }
+            if (o.timeOutEvery > 0) {
+                component_failing_cycle(proc.get(), devices, FailureKind::TimeOut);
+                bare_failing_cycle(devices, FailureKind::TimeOut);
+            }
+            done.push_back(run_workload(
+                "failing cycles",
+                "on one object, a failing open or a Grab that fails, by turns (mix below); baseline: the bare "
+                "platform meeting the same failure",
+                o.cycles, 0,
+                [&](long i) {
+                    component_failing_cycle(proc.get(), devices, failure_of_cycle(i, o.timeOutEvery));
+                    leak_on_purpose(o);
+                },
+                [&](long i) { bare_failing_cycle(devices, failure_of_cycle(i, o.timeOutEvery)); }));
+        }
+
+        std::printf("quilo-soak:");
+        if (o.captures) std::printf(" %ld capture cycles,", o.cycles);
+        if (o.objects) std::printf(" %ld object lifetimes,", o.objectCount);
+        if (o.failing) std::printf(" %ld failing cycles,", o.cycles);
+        std::printf(" %ldx%ld, %ld warm-up cycles of each kind\n\n", o.width, o.height, o.warmUp);
+        bool ok = true;
+        for (const Workload &w : done) {
+            print_workload(w);
+            if (w.name == "failing cycles") print_failure_mix(o);
+        }
+        for (const Workload &w : done) ok = within_allowance(w, o) && ok;
         std::printf("allowance over the baseline: %ld handles, %lld KB private, %lld KB of heap in use, %ld threads: %s\n",
                     o.maxHandleGrowth, o.maxPrivateKbGrowth, o.maxHeapKbGrowth, o.maxThreadGrowth,
                     ok ? "within" : "EXCEEDED");
         code = ok ? kWithinAllowance : kOverAllowance;
     } catch (const Failure &f) {
         host::report_failure(kProgram, f.what, f.hr);
+        code = kCallFailed;
+    } catch (const UnexpectedResult &u) {
+        std::fprintf(stderr, "%s: %s gave 0x%08lX %s where 0x%08lX %s was documented\n", kProgram, u.what.c_str(),
+                     static_cast<unsigned long>(u.got), host::error_text(u.got).c_str(),
+                     static_cast<unsigned long>(u.expected), host::error_text(u.expected).c_str());
         code = kCallFailed;
     }
     CoUninitialize();

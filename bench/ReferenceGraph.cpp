@@ -46,17 +46,22 @@ public:
     }
     HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE *, long) override { return E_NOTIMPL; }
 
-    // Asks for the next sample into `into` and waits for it.
-    HRESULT next(unsigned char *into, long bytes, DWORD timeoutMs)
+    // Asks for the next sample into `into`; wait() then tells whether it came.
+    void arm(unsigned char *into, long bytes)
     {
         bytes_ = bytes;
         wanted_.store(into);
-        if (WaitForSingleObject(arrived_, timeoutMs) != WAIT_OBJECT_0) {
-            wanted_.store(nullptr);
-            return VFW_E_TIMEOUT;
-        }
-        return ok_ ? S_OK : VFW_E_BUFFER_UNDERFLOW;
     }
+    bool wait(DWORD timeoutMs) { return WaitForSingleObject(arrived_, timeoutMs) == WAIT_OBJECT_0; }
+    // Withdraws the request; true when a sample took it meanwhile. That sample's wake-up is
+    // taken here, so it cannot answer the next request.
+    bool disarm()
+    {
+        if (wanted_.exchange(nullptr)) return false;
+        WaitForSingleObject(arrived_, INFINITE);
+        return true;
+    }
+    HRESULT outcome() const { return ok_ ? S_OK : VFW_E_BUFFER_UNDERFLOW; }
 
 private:
     ~NextSampleCallback() { CloseHandle(arrived_); }
@@ -70,6 +75,8 @@ private:
 namespace {
 
 constexpr long kWaitLimitMs = 8000;
+// How often a waiting grab looks at the graph's events, as the component does.
+constexpr DWORD kEventPollMs = 20;
 
 HRESULT first_pin(IBaseFilter *filter, PIN_DIRECTION direction, ComPtr<IPin> &pin)
 {
@@ -130,6 +137,23 @@ HRESULT wait_complete(IMediaEvent *events)
     }
 }
 
+// What a host that writes DirectShow itself must watch while it waits for a frame: events that
+// stop the stream. S_OK when none came.
+HRESULT stream_failure(IMediaEvent *events)
+{
+    HRESULT outcome = S_OK;
+    long code;
+    LONG_PTR a, b;
+    while (SUCCEEDED(outcome) && events->GetEvent(&code, &a, &b, 0) == S_OK) {
+        if (code == EC_ERRORABORT || code == EC_STREAM_ERROR_STOPPED)
+            outcome = FAILED(static_cast<HRESULT>(a)) ? static_cast<HRESULT>(a) : E_FAIL;
+        else if (code == EC_DEVICE_LOST && b == 0)
+            outcome = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+        events->FreeEventParams(code, a, b);
+    }
+    return outcome;
+}
+
 } // namespace
 
 ReferenceGraph::ReferenceGraph() = default;
@@ -144,9 +168,11 @@ HRESULT ReferenceGraph::open(long position, long width, long height, Sequence se
     close();
     sequence_ = sequence;
     ComPtr<IBaseFilter> capture, grabberFilter, renderer;
-    RETURN_IF_FAILED(bind_video_device(position, capture));
+    // The graph before the device, as the component builds: a device that fails to bind then
+    // costs both the same platform calls.
     RETURN_IF_FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                       graph_.put_void()));
+    RETURN_IF_FAILED(bind_video_device(position, capture));
     RETURN_IF_FAILED(CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                       grabberFilter.put_void()));
     RETURN_IF_FAILED(CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
@@ -202,11 +228,24 @@ HRESULT ReferenceGraph::grab()
 
 HRESULT ReferenceGraph::grab_continuous()
 {
+    // Asked for before the stream starts: a device that fails right after its first frame still
+    // hands that frame over.
+    callback_->arm(buffer_.data(), static_cast<long>(buffer_.size()));
+    HRESULT hr = S_OK;
     if (!running_) {
-        RETURN_IF_FAILED(control_->Run());
-        running_ = true;
+        hr = control_->Run();
+        running_ = SUCCEEDED(hr);
     }
-    RETURN_IF_FAILED(callback_->next(buffer_.data(), static_cast<long>(buffer_.size()), kWaitLimitMs));
+    const DWORD start = GetTickCount();
+    bool arrived = false;
+    while (SUCCEEDED(hr) && !arrived) {
+        arrived = callback_->wait(kEventPollMs);
+        if (!arrived) hr = stream_failure(events_.get());
+        if (!arrived && SUCCEEDED(hr) && GetTickCount() - start >= static_cast<DWORD>(kWaitLimitMs)) hr = VFW_E_TIMEOUT;
+    }
+    if (!arrived && callback_->disarm() && hr == VFW_E_TIMEOUT) arrived = true;
+    RETURN_IF_FAILED(hr);
+    RETURN_IF_FAILED(callback_->outcome());
     flip_->flip(buffer_.data());
     return S_OK;
 }

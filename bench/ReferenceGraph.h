@@ -2,8 +2,9 @@
 // built by hand (capture filter -> RGB24 sample grabber -> null renderer), without the component:
 //
 // - Continuous: the grabber calls back for every sample (no buffering, not one-shot) in a graph
-//   run once; a grab asks the callback for the next sample, waits for it, then flips its rows
-//   in place. What a host that writes DirectShow itself does to take frames from a camera.
+//   run once; a grab asks the callback for the next sample, waits for it (and, every 20 ms, at
+//   the graph's events for a device removed or a stream aborted), then flips its rows in place.
+//   What a host that writes DirectShow itself does to take frames from a camera.
 // - Restart: per frame Stop -> SetOneShot(TRUE) -> drain events -> Run -> wait for EC_COMPLETE ->
 //   two GetCurrentBuffer calls -> in-place row flip; the device's stream starts for every frame.
 #pragma once
@@ -33,7 +34,9 @@ public:
 
     // Binds the video input device at `position` and connects the graph at width x height.
     HRESULT open(long position, long width, long height, Sequence sequence);
-    // One frame that arrived after the call began into the buffer, rows reversed in place.
+    // One frame that arrived after the call began into the buffer, rows reversed in place; the
+    // stream's failure (0x8007048F for a removed device, an abort's HRESULT); VFW_E_TIMEOUT
+    // after 8 s.
     HRESULT grab();
     void close();
 

@@ -1,5 +1,5 @@
 // A short soak: quilo-soak run as a process against an unpaced test camera device. The
-// component's capture cycles and object lifetimes must not grow the process's handles, committed
+// component's capture cycles, object lifetimes and failing cycles must not grow the process's handles, committed
 // private memory or threads beyond the growth of the bare platform sequence (Wine's device
 // enumerator and filter graph keep handles of their own on both sides). The soak is also shown a
 // leak of each kind, so that a pass means the figures can see one.
@@ -46,6 +46,17 @@ protected:
 
     void TearDown() override { qt::clear_devices(); }
 
+    // The failing workload's devices, named as quilo-soak looks for them; `lost` is the options
+    // of the one that should be lost mid-stream.
+    static void add_failing_devices(const std::string &lost = "--lost-after 1")
+    {
+        const std::string base(kDevice);
+        ASSERT_TRUE(qt::add_device(base + " Unplugged", "--size 64x48 --fps 0 --unplugged"));
+        ASSERT_TRUE(qt::add_device(base + " Lost", "--size 64x48 --fps 0 " + lost));
+        ASSERT_TRUE(qt::add_device(base + " Aborting", "--size 64x48 --fps 0 --abort-after 1"));
+        ASSERT_TRUE(qt::add_device(base + " Stalling", "--size 64x48 --stall"));
+    }
+
     static SoakRun soak(const std::string &arguments)
     {
         const ULONGLONG now = GetTickCount64();
@@ -79,6 +90,28 @@ TEST_F(SoakTest, CaptureCyclesAndObjectLifetimesGrowNothingOverTheBarePlatform)
     std::printf("%s\n", run.output.c_str());
 }
 
+// Failing opens and failed Grabs by turns, no time-out (each costs 8 s a side; README's long run
+// has them): 200 cycles, 50 of each kind, so a handle left per failure of any one kind still
+// passes the allowance. Each failing call must give its documented result, or the run fails.
+TEST_F(SoakTest, FailingCyclesGrowNothingOverTheBarePlatformAndGiveTheirDocumentedResults)
+{
+    add_failing_devices();
+    const SoakRun run = soak("--workload failing --cycles 200 --time-out-every 0 --warm-up 8 --max-handle-growth 4 "
+                             "--max-private-kb-growth 128 --max-heap-kb-growth 64 --max-thread-growth 1");
+    EXPECT_EQ(0u, run.exitCode) << run;
+    EXPECT_TRUE(contains(run.output, "allowance over the baseline: 4 handles, 128 KB private, 64 KB of heap in use, "
+                                     "1 threads: within"))
+        << run;
+    EXPECT_TRUE(contains(run.output, "| device lost mid-stream | 50 |")) << run;
+    std::printf("%s\n", run.output.c_str());
+
+    // A device that should be lost but keeps delivering: its Grab succeeds, and that fails the run.
+    add_failing_devices("");
+    const SoakRun healthy = soak("--workload failing --cycles 4 --time-out-every 0 --warm-up 0");
+    EXPECT_EQ(3u, healthy.exitCode) << healthy;
+    EXPECT_TRUE(contains(healthy.output, "Grab (device lost mid-stream) gave 0x00000000")) << healthy;
+}
+
 TEST_F(SoakTest, EachKindOfLeakShowsAsGrowthOverTheBaseline)
 {
     const struct
@@ -90,26 +123,42 @@ TEST_F(SoakTest, EachKindOfLeakShowsAsGrowthOverTheBaseline)
         {"heap", "heap in use grew"}, // 16 KB a cycle: 640 KB against 64
         {"thread", "threads grew"},
     };
-    for (const auto &leak : leaks) {
-        const SoakRun run = soak(std::string("--cycles 40 --objects 0 --warm-up 5 --max-handle-growth 4 "
-                                             "--max-private-kb-growth 128 --max-heap-kb-growth 64 "
-                                             "--max-thread-growth 1 --inject-leak ") +
-                                 leak.kind);
-        EXPECT_EQ(1u, run.exitCode) << leak.kind << run;
-        EXPECT_TRUE(contains(run.output, leak.finding)) << leak.kind << run;
-        EXPECT_TRUE(contains(run.output, "EXCEEDED")) << leak.kind << run;
+    // The capture cycles and the failing path each: a leak on either shows under its own name.
+    const struct
+    {
+        const char *select;
+        const char *name;
+    } workloads[] = {
+        {"--workload captures", "capture cycles: "},
+        {"--workload failing --time-out-every 0", "failing cycles: "},
+    };
+    add_failing_devices();
+    for (const auto &workload : workloads) {
+        for (const auto &leak : leaks) {
+            const SoakRun run = soak(std::string(workload.select) +
+                                     " --cycles 40 --warm-up 5 --max-handle-growth 4 --max-private-kb-growth 128 "
+                                     "--max-heap-kb-growth 64 --max-thread-growth 1 --inject-leak " +
+                                     leak.kind);
+            EXPECT_EQ(1u, run.exitCode) << leak.kind << run;
+            EXPECT_TRUE(contains(run.output, std::string(workload.name) + leak.finding)) << leak.kind << run;
+            EXPECT_TRUE(contains(run.output, "EXCEEDED")) << leak.kind << run;
+        }
     }
 }
 
 TEST_F(SoakTest, RefusesABadCommandLineAndAMissingDevice)
 {
-    for (const char *bad : {"--cycles -5", "--size 64", "--inject-leak memory"}) {
+    for (const char *bad : {"--cycles -5", "--size 64", "--inject-leak memory", "--workload everything"}) {
         const SoakRun run = soak(bad);
         EXPECT_EQ(2u, run.exitCode) << run;
     }
     const SoakRun missing = soak("--device \"No Such Camera\" --cycles 1");
     EXPECT_EQ(3u, missing.exitCode) << missing;
     EXPECT_TRUE(contains(missing.output, "No Such Camera")) << missing;
+    // The failing workload names the first of its devices that is not there.
+    const SoakRun noFailing = soak("--workload failing --cycles 1");
+    EXPECT_EQ(3u, noFailing.exitCode) << noFailing;
+    EXPECT_TRUE(contains(noFailing.output, "Soak Test Camera Unplugged")) << noFailing;
 }
 
 } // namespace
