@@ -10,6 +10,7 @@
 #include "common/DeviceList.h"
 #include "common/DirectShowIds.h"
 #include "common/HResult.h"
+#include "dshow/PinSearch.h"
 #include "common/InterfaceTable.h"
 #include "common/MediaType.h"
 
@@ -77,22 +78,6 @@ namespace {
 constexpr long kWaitLimitMs = 8000;
 // How often a waiting grab looks at the graph's events, as the component does.
 constexpr DWORD kEventPollMs = 20;
-
-HRESULT first_pin(IBaseFilter *filter, PIN_DIRECTION direction, ComPtr<IPin> &pin)
-{
-    pin.reset();
-    ComPtr<IEnumPins> pins;
-    RETURN_IF_FAILED(filter->EnumPins(pins.put()));
-    ComPtr<IPin> candidate;
-    while (pins->Next(1, candidate.put(), nullptr) == S_OK) {
-        PIN_DIRECTION d;
-        if (SUCCEEDED(candidate->QueryDirection(&d)) && d == direction) {
-            pin = candidate;
-            return S_OK;
-        }
-    }
-    return VFW_E_NOT_FOUND;
-}
 
 HRESULT set_frame_size(IPin *capturePin, long width, long height)
 {
@@ -187,11 +172,11 @@ HRESULT ReferenceGraph::open(long position, long width, long height, Sequence se
     rgb24.subtype = MEDIASUBTYPE_RGB24;
     RETURN_IF_FAILED(grabber_->SetMediaType(&rgb24));
 
-    ComPtr<IPin> captureOut, grabberIn, grabberOut, rendererIn;
-    RETURN_IF_FAILED(first_pin(capture.get(), PINDIR_OUTPUT, captureOut));
-    RETURN_IF_FAILED(first_pin(grabberFilter.get(), PINDIR_INPUT, grabberIn));
-    RETURN_IF_FAILED(first_pin(grabberFilter.get(), PINDIR_OUTPUT, grabberOut));
-    RETURN_IF_FAILED(first_pin(renderer.get(), PINDIR_INPUT, rendererIn));
+    const ComPtr<IPin> captureOut = dshow::findOutputPin(capture.get());
+    const ComPtr<IPin> grabberIn = dshow::findInputPin(grabberFilter.get());
+    const ComPtr<IPin> grabberOut = dshow::findOutputPin(grabberFilter.get());
+    const ComPtr<IPin> rendererIn = dshow::findInputPin(renderer.get());
+    RETURN_HR_IF(VFW_E_NOT_FOUND, !captureOut || !grabberIn || !grabberOut || !rendererIn);
     RETURN_IF_FAILED(set_frame_size(captureOut.get(), width, height));
     RETURN_IF_FAILED(graph_->Connect(captureOut.get(), grabberIn.get()));
     RETURN_IF_FAILED(graph_->Connect(grabberOut.get(), rendererIn.get()));

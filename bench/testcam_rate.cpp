@@ -15,6 +15,7 @@
 #include "common/HResult.h"
 #include "common/ScopeGuard.h"
 #include "common/Variant.h"
+#include "dshow/PinSearch.h"
 #include "testcam/DeviceRegistry.h"
 
 using quilo::ComPtr;
@@ -94,18 +95,6 @@ HRESULT bind_device(ComPtr<IBaseFilter> &filter)
     return VFW_E_NOT_FOUND;
 }
 
-ComPtr<IPin> first_pin(IBaseFilter *filter, PIN_DIRECTION direction)
-{
-    ComPtr<IEnumPins> pins;
-    ComPtr<IPin> pin;
-    if (FAILED(filter->EnumPins(pins.put()))) return pin;
-    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
-        PIN_DIRECTION d;
-        if (SUCCEEDED(pin->QueryDirection(&d)) && d == direction) return pin;
-    }
-    return ComPtr<IPin>();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -159,11 +148,11 @@ int main(int argc, char **argv)
         if (FAILED(hr = grabber->SetOneShot(FALSE))) return fail("SetOneShot", hr);
         if (FAILED(hr = grabber->SetBufferSamples(FALSE))) return fail("SetBufferSamples", hr);
         if (FAILED(hr = grabber->SetCallback(&counter, 0))) return fail("SetCallback", hr);
-        if (FAILED(hr = graph->Connect(first_pin(camera.get(), PINDIR_OUTPUT).get(),
-                                       first_pin(grabberFilter.get(), PINDIR_INPUT).get())))
+        if (FAILED(hr = graph->Connect(quilo::dshow::findOutputPin(camera.get()).get(),
+                                       quilo::dshow::findInputPin(grabberFilter.get()).get())))
             return fail("connecting the camera", hr);
-        if (FAILED(hr = graph->Connect(first_pin(grabberFilter.get(), PINDIR_OUTPUT).get(),
-                                       first_pin(renderer.get(), PINDIR_INPUT).get())))
+        if (FAILED(hr = graph->Connect(quilo::dshow::findOutputPin(grabberFilter.get()).get(),
+                                       quilo::dshow::findInputPin(renderer.get()).get())))
             return fail("connecting the renderer", hr);
 
         if (FAILED(hr = control->Run())) return fail("Run", hr);

@@ -3,7 +3,7 @@
 #include <vfwmsgs.h>
 
 #include "capture/CaptureFormat.h"
-#include "capture/PinSearch.h"
+#include "dshow/PinSearch.h"
 #include "common/HResult.h"
 
 namespace quilo::capture {
@@ -42,7 +42,7 @@ HRESULT CaptureContext::build(LONG deviceID, bool setFrameSize, LONG width, LONG
     RETURN_IF_FAILED(graph_.addDevice(platform_, deviceID));
     RETURN_IF_FAILED(graph_.addGrabberAndRenderer(platform_));
 
-    const ComPtr<IPin> capturePin = findFreeOutputPin(graph_.captureFilter());
+    const ComPtr<IPin> capturePin = dshow::findFreeOutputPin(graph_.captureFilter());
     RETURN_IF_FAILED(controls_.find(graph_.captureFilter()));
     if (setFrameSize)
         RETURN_IF_FAILED(controls_.applyFrameSize(platform_, capturePin.get(), width, height));

@@ -4,7 +4,7 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 
-#include "capture/PinSearch.h"
+#include "dshow/PinSearch.h"
 #include "common/DeviceList.h"
 #include "common/DirectShowIds.h"
 #include "common/HResult.h"
@@ -63,12 +63,12 @@ HRESULT DeviceGraph::addGrabberAndRenderer(Platform &platform)
 
 HRESULT DeviceGraph::connect(IPin *capturePin, FrameFormat &format)
 {
-    const ComPtr<IPin> grabberIn = findFreeInputPin(grabberFilter_.get());
+    const ComPtr<IPin> grabberIn = dshow::findFreeInputPin(grabberFilter_.get());
     RETURN_HR_IF(VFW_E_NOT_FOUND, !capturePin || !grabberIn);
     RETURN_IF_FAILED(graph_->Connect(capturePin, grabberIn.get()));
 
-    const ComPtr<IPin> grabberOut = findOutputPin(grabberFilter_.get());
-    const ComPtr<IPin> rendererIn = findInputPin(renderer_.get());
+    const ComPtr<IPin> grabberOut = dshow::findOutputPin(grabberFilter_.get());
+    const ComPtr<IPin> rendererIn = dshow::findInputPin(renderer_.get());
     if (grabberOut && rendererIn)
         ignore_result(graph_->Connect(grabberOut.get(), rendererIn.get()),
                       "the renderer only gives the grabber's output somewhere to go; the grabber calls back either way");

@@ -7,6 +7,7 @@
 #include "common/DirectShowIds.h"
 #include "common/HResult.h"
 #include "common/Variant.h"
+#include "dshow/PinSearch.h"
 
 namespace quilo::test {
 
@@ -89,19 +90,7 @@ std::vector<std::string> listed_devices()
     return names;
 }
 
-ComPtr<IPin> first_pin(IBaseFilter *filter, PIN_DIRECTION direction)
-{
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.put()))) return {};
-    ComPtr<IPin> pin;
-    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
-        PIN_DIRECTION d;
-        if (SUCCEEDED(pin->QueryDirection(&d)) && d == direction) return pin;
-    }
-    return {};
-}
-
-ComPtr<IPin> capture_pin(IBaseFilter *camera) { return first_pin(camera, PINDIR_OUTPUT); }
+ComPtr<IPin> capture_pin(IBaseFilter *camera) { return dshow::findOutputPin(camera); }
 
 bool wait_for_event(IMediaEvent *events, long code, DWORD timeoutMs)
 {
@@ -164,10 +153,10 @@ HRESULT GrabGraph::build(IBaseFilter *device)
     rgb24.majortype = MEDIATYPE_Video;
     rgb24.subtype = MEDIASUBTYPE_RGB24;
     if (FAILED(hr = grabber->SetMediaType(&rgb24))) return hr;
-    ComPtr<IPin> out = capture_pin(camera.get()), in = first_pin(grabberFilter.get(), PINDIR_INPUT);
+    ComPtr<IPin> out = capture_pin(camera.get()), in = dshow::findInputPin(grabberFilter.get());
     if (FAILED(hr = graph->Connect(out.get(), in.get()))) return hr;
-    out = first_pin(grabberFilter.get(), PINDIR_OUTPUT);
-    in = first_pin(renderer.get(), PINDIR_INPUT);
+    out = dshow::findOutputPin(grabberFilter.get());
+    in = dshow::findInputPin(renderer.get());
     if (FAILED(hr = graph->Connect(out.get(), in.get()))) return hr;
     grabber->SetBufferSamples(TRUE);
     return grabber->SetOneShot(TRUE);

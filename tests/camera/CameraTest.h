@@ -41,8 +41,7 @@ HRESULT query(IUnknown *object, REFIID iid, ComPtr<T> &out)
 HRESULT bind_device(const std::string &name, ComPtr<IBaseFilter> &filter, int *position = nullptr);
 // Names in the platform's order (FriendlyName, or "(no name)").
 std::vector<std::string> listed_devices();
-// The first pin of a direction.
-ComPtr<IPin> first_pin(IBaseFilter *filter, PIN_DIRECTION direction);
+// The camera's first output pin (dshow/PinSearch for any other).
 ComPtr<IPin> capture_pin(IBaseFilter *camera);
 // Waits for an event code, skipping others; false on time-out.
 bool wait_for_event(IMediaEvent *events, long code, DWORD timeoutMs);

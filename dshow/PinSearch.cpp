@@ -1,6 +1,6 @@
-#include "capture/PinSearch.h"
+#include "dshow/PinSearch.h"
 
-namespace quilo::capture {
+namespace quilo::dshow {
 namespace {
 
 ComPtr<IPin> find_pin(IBaseFilter *filter, PIN_DIRECTION wanted, bool mustBeFree)
@@ -32,4 +32,4 @@ ComPtr<IPin> findFreeInputPin(IBaseFilter *filter) { return find_pin(filter, PIN
 ComPtr<IPin> findOutputPin(IBaseFilter *filter) { return find_pin(filter, PINDIR_OUTPUT, false); }
 ComPtr<IPin> findInputPin(IBaseFilter *filter) { return find_pin(filter, PINDIR_INPUT, false); }
 
-} // namespace quilo::capture
+} // namespace quilo::dshow

@@ -1,4 +1,5 @@
-// Finding a filter's pins by direction, in the filter's own order.
+// Finding a filter's pins by direction, in the filter's own order: one search for the component,
+// the benchmark, the test camera's tools and the tests.
 #pragma once
 
 #include <windows.h>
@@ -6,7 +7,7 @@
 
 #include "common/ComPtr.h"
 
-namespace quilo::capture {
+namespace quilo::dshow {
 
 // First output/input pin that has no peer yet; empty when there is none.
 ComPtr<IPin> findFreeOutputPin(IBaseFilter *filter);
@@ -15,4 +16,4 @@ ComPtr<IPin> findFreeInputPin(IBaseFilter *filter);
 ComPtr<IPin> findOutputPin(IBaseFilter *filter);
 ComPtr<IPin> findInputPin(IBaseFilter *filter);
 
-} // namespace quilo::capture
+} // namespace quilo::dshow
