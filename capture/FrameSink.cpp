@@ -9,16 +9,6 @@
 
 namespace quilo::capture {
 
-namespace {
-
-bool same_format(const FrameFormat &a, const FrameFormat &b)
-{
-    return a.width == b.width && a.height == b.height && a.channels == b.channels && a.topDown == b.topDown &&
-           a.imageBytes == b.imageBytes;
-}
-
-} // namespace
-
 FrameSink *FrameSink::create(const FrameFormat &format) noexcept
 {
     UniqueHandle ready(CreateEventA(nullptr, FALSE, FALSE, nullptr));
@@ -60,7 +50,7 @@ HRESULT STDMETHODCALLTYPE FrameSink::SampleCB(double, IMediaSample *sample)
     BYTE *data = nullptr;
     if (FAILED(formatResult_)) {
         result_ = formatResult_;
-    } else if (!same_format(format_, targetFormat_)) {
+    } else if (!format_.sameSize(targetFormat_) || format_.topDown != targetFormat_.topDown) {
         result_ = S_FALSE; // the Grab arms again for the new format
     } else if (FAILED(sample->GetPointer(&data)) || !data || sample->GetActualDataLength() < bytes ||
                sample->GetSize() < bytes) {

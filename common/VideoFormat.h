@@ -42,6 +42,12 @@ struct FrameFormat
     LONG channels = 0;    // bytes per pixel
     bool topDown = false; // the format's height was negative: rows arrive top row first
     LONG imageBytes = 0;  // row stride × height: what each sample must hold
+
+    // The same pixels and bytes, whatever the row order.
+    bool sameSize(const FrameFormat &o) const noexcept
+    {
+        return width == o.width && height == o.height && channels == o.channels && imageBytes == o.imageBytes;
+    }
 };
 // Reads a FORMAT_VideoInfo or FORMAT_VideoInfo2 block, never past its end. Only 24-bit BI_RGB
 // frames of 1..kMaxFrameSide pixels a side are taken; anything else (another block, another

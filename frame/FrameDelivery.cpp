@@ -11,11 +11,6 @@ namespace {
 // Every frame the component hands out has 8-bit channels.
 constexpr LONG kDepth = 8;
 
-bool same_size(const FrameFormat &a, const FrameFormat &b)
-{
-    return a.width == b.width && a.height == b.height && a.channels == b.channels && a.imageBytes == b.imageBytes;
-}
-
 } // namespace
 
 HRESULT FrameDelivery::setup(const FrameFormat &format) noexcept
@@ -48,7 +43,7 @@ unsigned char *FrameDelivery::incoming(const FrameFormat &format) noexcept
 HRESULT FrameDelivery::deliver(bool started, bool flip, QuiloImageStruct &record) noexcept
 {
     RETURN_HR_IF(VFW_E_WRONG_STATE, !ready() || !incoming_.data() || incoming_.size() != incomingFormat_.imageBytes);
-    const bool resized = !same_size(format_, incomingFormat_);
+    const bool resized = !format_.sameSize(incomingFormat_);
     if (resized) {
         // Nothing the host holds changes until the new frame is whole in its new buffer.
         FrameBuffer fresh;
