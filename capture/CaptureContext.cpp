@@ -3,6 +3,7 @@
 #include <vfwmsgs.h>
 
 #include "capture/CaptureFormat.h"
+#include "capture/StreamFormats.h"
 #include "dshow/PinSearch.h"
 #include "common/HResult.h"
 
@@ -29,12 +30,26 @@ HRESULT CaptureContext::createCapture(LONG deviceID, VARIANT_BOOL bFlipImageHori
 
     // A host thread in the multithreaded apartment answers RPC_E_CHANGED_MODE: not ours to undo.
     comInitialized_ = SUCCEEDED(platform_.initializeCom());
-    const HRESULT hr = build(deviceID, is_true(bSetCameraParam), width, height);
+    const HRESULT hr = build(deviceID, is_true(bSetCameraParam) ? FormatStep::FrameSize : FormatStep::Pages, width,
+                             height, 0);
     if (FAILED(hr)) releaseAll();
     return hr;
 }
 
-HRESULT CaptureContext::build(LONG deviceID, bool setFrameSize, LONG width, LONG height)
+HRESULT CaptureContext::openCamera(const CameraRequest &request)
+{
+    destroyCapture();
+    releaseAll();
+    RETURN_HR_IF(E_INVALIDARG, request.position < 0);
+    flipImage_ = true;
+    comInitialized_ = SUCCEEDED(platform_.initializeCom());
+    HRESULT hr = build(request.position, FormatStep::Request, request.width, request.height, request.frameRate);
+    if (SUCCEEDED(hr)) hr = startCapture();
+    if (FAILED(hr)) releaseAll();
+    return hr;
+}
+
+HRESULT CaptureContext::build(LONG deviceID, FormatStep step, LONG width, LONG height, double frameRate)
 {
     RETURN_IF_FAILED(controls_.createBuilder(platform_));
     RETURN_IF_FAILED(graph_.create(platform_));
@@ -42,12 +57,22 @@ HRESULT CaptureContext::build(LONG deviceID, bool setFrameSize, LONG width, LONG
     RETURN_IF_FAILED(graph_.addDevice(platform_, deviceID));
     RETURN_IF_FAILED(graph_.addGrabberAndRenderer(platform_));
 
-    const ComPtr<IPin> capturePin = dshow::findFreeOutputPin(graph_.captureFilter());
+    // The automation class streams the pin the device names its capture pin; createCapture
+    // keeps to the first output pin, as hosts know it.
+    const ComPtr<IPin> capturePin = step == FormatStep::Request ? dshow::findCapturePin(graph_.captureFilter())
+                                              : dshow::findFreeOutputPin(graph_.captureFilter());
     RETURN_IF_FAILED(controls_.find(graph_.captureFilter()));
-    if (setFrameSize)
+    switch (step) {
+    case FormatStep::FrameSize:
         RETURN_IF_FAILED(controls_.applyFrameSize(platform_, capturePin.get(), width, height));
-    else
+        break;
+    case FormatStep::Pages:
         showCapturePinPages(platform_, capturePin.get());
+        break;
+    case FormatStep::Request:
+        if (width > 0 && height > 0) RETURN_IF_FAILED(select_stream_format(capturePin.get(), width, height, frameRate));
+        break;
+    }
 
     FrameFormat format;
     RETURN_IF_FAILED(graph_.connect(capturePin.get(), format));
@@ -77,6 +102,15 @@ HRESULT CaptureContext::grab(QuiloImageStruct *record)
     RETURN_HR_IF(VFW_E_WRONG_STATE, !isSetUp());
     RETURN_IF_FAILED(graph_.takeFrame(frame_, kGrabTimeoutMs));
     return frame_.deliver(isStarted_, flipImage_, *record);
+}
+
+HRESULT CaptureContext::grab(DWORD timeoutMs, QuiloImageStruct &record, FrameStamp &stamp)
+{
+    RETURN_HR_IF(VFW_E_WRONG_STATE, !isSetUp());
+    RETURN_IF_FAILED(graph_.takeFrame(frame_, timeoutMs));
+    RETURN_IF_FAILED(frame_.deliver(isStarted_, flipImage_, record));
+    stamp = graph_.lastStamp();
+    return S_OK;
 }
 
 void CaptureContext::releaseAll()

@@ -10,10 +10,22 @@
 #include "QuiloVideo.h"
 #include "capture/DeviceControls.h"
 #include "capture/DeviceGraph.h"
+#include "capture/FrameStamp.h"
 #include "capture/Platform.h"
 #include "frame/FrameDelivery.h"
 
 namespace quilo::capture {
+
+// What the automation class opens: a device by position, its capture pin chosen by category,
+// and optionally a format by size (both > 0) and frame rate (> 0). No dialog is ever shown;
+// frames come top row first and are handed out at once.
+struct CameraRequest
+{
+    LONG position = 0;
+    LONG width = 0;
+    LONG height = 0;
+    double frameRate = 0;
+};
 
 // How long Grab waits for the device's frame: long enough for a slow camera's first frame.
 constexpr DWORD kGrabTimeoutMs = 8000;
@@ -29,12 +41,15 @@ public:
 
     HRESULT createCapture(LONG deviceID, VARIANT_BOOL bFlipImageHorizontally, VARIANT_BOOL bSetCameraParam,
                           LONG width, LONG height);
+    HRESULT openCamera(const CameraRequest &request);
     HRESULT startCapture();
     HRESULT destroyCapture();
     // S_OK with a frame that arrived after the call began; VFW_E_WRONG_STATE without an open
     // device; VFW_E_TIMEOUT after kGrabTimeoutMs without one; the graph's error; a failed
     // flip. On failure the record and the frame handed out before are left as they were.
     HRESULT grab(QuiloImageStruct *record);
+    // The same, waiting at most `timeoutMs`, with the frame's stamp.
+    HRESULT grab(DWORD timeoutMs, QuiloImageStruct &record, FrameStamp &stamp);
 
     bool isSetUp() const noexcept { return graph_.connected(); }
     // The controls held (null when none are): they outlive destroyCapture.
@@ -42,7 +57,10 @@ public:
     IAMAnalogVideoDecoder *videoDecoder() const noexcept { return controls_.videoDecoder(); }
 
 private:
-    HRESULT build(LONG deviceID, bool setFrameSize, LONG width, LONG height);
+    // How the format is settled before connecting: the capture pin's property pages, a size on
+    // the first pin's capability 0 (createCapture), or the automation class's request.
+    enum class FormatStep { Pages, FrameSize, Request };
+    HRESULT build(LONG deviceID, FormatStep step, LONG width, LONG height, double frameRate);
     // Graph, frame and controls, in that order, then this context's own COM initialisation;
     // the host's started flag carries over.
     void releaseAll();

@@ -98,6 +98,7 @@ HRESULT DeviceGraph::startStream()
     // Marked before the call: a Run that fails may have started some filters already (Wine
     // runs every filter whatever one of them answers), so the graph is stopped all the same.
     running_ = true;
+    sink_->restartCount();
     // The first Run after connecting answers S_FALSE while the transition is under way.
     return control_->Run();
 }

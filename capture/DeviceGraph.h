@@ -43,6 +43,8 @@ public:
     // for a format the device changed to that the component does not take, or E_OUTOFMEMORY,
     // after which the graph is stopped. A stream the device ended is started again once.
     HRESULT takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs);
+    // The stamp of the frame the last successful takeFrame copied.
+    FrameStamp lastStamp() const noexcept { return sink_ ? sink_->stamp() : FrameStamp{}; }
     // Stops a graph that runs or was asked to run (a failed Run may have started some of its
     // filters); a graph never run is left alone.
     void stop();

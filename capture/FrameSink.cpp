@@ -35,9 +35,10 @@ ULONG STDMETHODCALLTYPE FrameSink::Release()
     return static_cast<ULONG>(refs);
 }
 
-HRESULT STDMETHODCALLTYPE FrameSink::SampleCB(double, IMediaSample *sample)
+HRESULT STDMETHODCALLTYPE FrameSink::SampleCB(double time, IMediaSample *sample)
 {
     if (!sample) return S_OK;
+    const LONG number = samples_.fetch_add(1, std::memory_order_relaxed) + 1;
     // A device changing its size or row order mid-stream says so on the first sample of the
     // new format only, whether or not a Grab waits for it (IMediaSample::SetMediaType).
     AM_MEDIA_TYPE *changed = nullptr;
@@ -60,6 +61,9 @@ HRESULT STDMETHODCALLTYPE FrameSink::SampleCB(double, IMediaSample *sample)
     } else {
         std::memcpy(target_, data, static_cast<size_t>(bytes));
         result_ = S_OK;
+        stamp_.number = number;
+        stamp_.streamTime = time;
+        GetSystemTimeAsFileTime(&stamp_.arrival);
     }
     done_ = true;
     armed_.store(false, std::memory_order_relaxed);
@@ -102,6 +106,12 @@ bool FrameSink::wait(DWORD ms, HRESULT &result) noexcept
     // disarming; only a copy done for this arming counts.
     Lock lock(lock_);
     return done_ && collect(result);
+}
+
+FrameStamp FrameSink::stamp() noexcept
+{
+    Lock lock(lock_);
+    return stamp_;
 }
 
 bool FrameSink::disarm(HRESULT &result) noexcept

@@ -12,6 +12,7 @@
 #include "common/CriticalSection.h"
 #include "common/Handle.h"
 #include "common/VideoFormat.h"
+#include "capture/FrameStamp.h"
 
 namespace quilo::capture {
 
@@ -44,6 +45,10 @@ public:
     // Ends the wait: after this the streaming thread writes nothing more. True when a copy was
     // completed before (its result in `result`).
     bool disarm(HRESULT &result) noexcept;
+    // Host thread. A new stream starts counting its samples from 1.
+    void restartCount() noexcept { samples_.store(0, std::memory_order_relaxed); }
+    // Host thread. The stamp of the last copy that was done.
+    FrameStamp stamp() noexcept;
 
 private:
     FrameSink(HANDLE ready, const FrameFormat &format) noexcept : ready_(ready), format_(format) {}
@@ -58,6 +63,7 @@ private:
     // Whether a Grab waits: samples that pass by while none does never touch the lock, so the
     // host thread arming the sink never waits behind them.
     std::atomic<bool> armed_{false};
+    std::atomic<LONG> samples_{0}; // every sample of the stream, taken or passed by
     CriticalSection lock_;        // guards the fields below; held for one copy at most
     FrameFormat format_;          // the stream's, as its samples last gave it
     HRESULT formatResult_ = S_OK; // VFW_E_INVALIDMEDIATYPE: format_ is not one the component takes
@@ -65,6 +71,7 @@ private:
     FrameFormat targetFormat_;
     bool done_ = false;
     HRESULT result_ = S_OK;
+    FrameStamp stamp_;
 };
 
 } // namespace quilo::capture

@@ -19,15 +19,17 @@ std::string to_ansi(const wchar_t *s)
     return out;
 }
 
-HRESULT read_name(IMoniker *device, UniqueVariant &name)
+HRESULT read_text(IMoniker *device, const wchar_t *property, UniqueVariant &text)
 {
     ComPtr<IPropertyBag> bag;
     RETURN_IF_FAILED(device->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void()));
     RETURN_HR_IF(E_NOINTERFACE, !bag);
-    V_VT(name.get()) = VT_BSTR;
-    V_BSTR(name.get()) = nullptr;
-    return bag->Read(L"FriendlyName", name.get(), nullptr);
+    V_VT(text.get()) = VT_BSTR;
+    V_BSTR(text.get()) = nullptr;
+    return bag->Read(property, text.get(), nullptr);
 }
+
+HRESULT read_name(IMoniker *device, UniqueVariant &name) { return read_text(device, L"FriendlyName", name); }
 
 // The category's moniker enumerator; none (S_OK) when the category is empty or absent, which
 // the platform answers with S_FALSE and no enumerator.
@@ -66,7 +68,13 @@ HRESULT list_video_devices(ICreateDevEnum *devices, std::vector<VideoDevice> &li
         if (SUCCEEDED(read_name(device.get(), name)) && V_VT(name.get()) == VT_BSTR) {
             entry.hasName = true;
             entry.name = to_ansi(V_BSTR(name.get()));
+            if (V_BSTR(name.get())) entry.wideName = V_BSTR(name.get());
         }
+        // Many devices (virtual ones, some capture cards) have no path: that is no fault.
+        UniqueVariant path;
+        if (SUCCEEDED(read_text(device.get(), L"DevicePath", path)) && V_VT(path.get()) == VT_BSTR &&
+            V_BSTR(path.get()))
+            entry.path = V_BSTR(path.get());
         list.push_back(std::move(entry));
     }
     return S_OK;

@@ -16,6 +16,8 @@ struct VideoDevice
     long position = 0;
     bool hasName = false;
     std::string name; // in the ANSI code page; empty when the device gives none
+    std::wstring wideName;  // the same, as the device gives it
+    std::wstring path;      // its "DevicePath"; empty when the device has none
 };
 
 // Walks CLSID_VideoInputDeviceCategory through `devices`. An empty category is S_OK with an

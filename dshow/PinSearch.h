@@ -15,5 +15,8 @@ ComPtr<IPin> findFreeInputPin(IBaseFilter *filter);
 // First output/input pin, connected or not; empty when there is none.
 ComPtr<IPin> findOutputPin(IBaseFilter *filter);
 ComPtr<IPin> findInputPin(IBaseFilter *filter);
+// The free output pin whose category (IKsPropertySet, AMPROPERTY_PIN_CATEGORY) is
+// PIN_CATEGORY_CAPTURE; else the first free output pin, as for a device that names no category.
+ComPtr<IPin> findCapturePin(IBaseFilter *filter);
 
 } // namespace quilo::dshow

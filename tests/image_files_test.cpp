@@ -14,9 +14,9 @@
 #include "WicDecode.h"
 #include "support/TestFolder.h"
 #include "support/TestSupport.h"
-#include "tools/ImageFiles.h"
+#include "common/ImageFiles.h"
 
-using quilo::host::FrameView;
+using quilo::FrameView;
 
 namespace {
 
@@ -122,8 +122,8 @@ TEST_F(ImageFilesTest, BothFormatsDecodeToTheFramesPictureWhateverTheRowOrderAnd
         for (const bool topDown : {true, false}) {
             SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + (topDown ? " top-down" : " bottom-up"));
             const CameraFrame frame(c.w, c.h, c.n, 77, topDown);
-            ASSERT_EQ(S_OK, quilo::host::write_png(path("f.png"), frame.view()));
-            ASSERT_EQ(S_OK, quilo::host::write_bmp(path("f.bmp"), frame.view()));
+            ASSERT_EQ(S_OK, quilo::write_png(path("f.png"), frame.view()));
+            ASSERT_EQ(S_OK, quilo::write_bmp(path("f.bmp"), frame.view()));
 
             for (const GUID &container : {GUID_ContainerFormatPng, GUID_ContainerFormatBmp}) {
                 const bool png = IsEqualGUID(container, GUID_ContainerFormatPng);
@@ -143,7 +143,7 @@ TEST_F(ImageFilesTest, BothFormatsDecodeToTheFramesPictureWhateverTheRowOrderAnd
 TEST_F(ImageFilesTest, PngIsEightBitTruecolourWithoutAlphaOrPalette)
 {
     const CameraFrame frame(640, 480, 3, 9, false);
-    ASSERT_EQ(S_OK, quilo::host::write_png(path("header.png"), frame.view()));
+    ASSERT_EQ(S_OK, quilo::write_png(path("header.png"), frame.view()));
     const std::vector<unsigned char> file = read_all(path("header.png"));
     ASSERT_GE(file.size(), 33u);
     const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -162,7 +162,7 @@ TEST_F(ImageFilesTest, PngIsEightBitTruecolourWithoutAlphaOrPalette)
 TEST_F(ImageFilesTest, BmpIsAStandardBottomUpDibWithZeroPadding)
 {
     const CameraFrame frame(321, 3, 5, 200, true);
-    ASSERT_EQ(S_OK, quilo::host::write_bmp(path("layout.bmp"), frame.view()));
+    ASSERT_EQ(S_OK, quilo::write_bmp(path("layout.bmp"), frame.view()));
     const std::vector<unsigned char> file = read_all(path("layout.bmp"));
     const size_t stride = 964; // 321 x 3 = 963 bytes, padded to a multiple of 4
     ASSERT_GE(file.size(), 54u);
@@ -185,30 +185,30 @@ TEST_F(ImageFilesTest, BmpIsAStandardBottomUpDibWithZeroPadding)
 TEST_F(ImageFilesTest, BadFramesAndMissingFoldersFailWithTheirResultAndLeaveNoFile)
 {
     const CameraFrame frame(8, 8, 1, 0, true);
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), quilo::host::write_png(path("no-such-folder\\f.png"), frame.view()));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), quilo::host::write_bmp(path("no-such-folder\\f.bmp"), frame.view()));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), quilo::write_png(path("no-such-folder\\f.png"), frame.view()));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), quilo::write_bmp(path("no-such-folder\\f.bmp"), frame.view()));
 
     FrameView bad = frame.view();
     bad.pixels = nullptr;
-    EXPECT_EQ(E_POINTER, quilo::host::write_bmp(path("untouched.bmp"), bad));
+    EXPECT_EQ(E_POINTER, quilo::write_bmp(path("untouched.bmp"), bad));
     bad = frame.view();
     bad.stride = 8 * 3 - 1; // rows would overlap
-    EXPECT_EQ(E_INVALIDARG, quilo::host::write_png(path("untouched.png"), bad));
+    EXPECT_EQ(E_INVALIDARG, quilo::write_png(path("untouched.png"), bad));
     bad = frame.view();
     bad.height = 0;
-    EXPECT_EQ(E_INVALIDARG, quilo::host::write_bmp(path("untouched.bmp"), bad));
+    EXPECT_EQ(E_INVALIDARG, quilo::write_bmp(path("untouched.bmp"), bad));
     EXPECT_TRUE(folder().empty());
 }
 
 TEST_F(ImageFilesTest, AWriteThatCannotBeMovedIntoPlaceLeavesTheEarlierFileAndNoPartOfTheNewOne)
 {
     const CameraFrame first(16, 8, 1, 0, true), second(16, 8, 2, 0, true);
-    ASSERT_EQ(S_OK, quilo::host::write_png(path("f.png"), first.view()));
+    ASSERT_EQ(S_OK, quilo::write_png(path("f.png"), first.view()));
 
     // Another program holds the file open without sharing: the new picture cannot replace it.
     HANDLE held = CreateFileA(path("f.png").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    const HRESULT hr = quilo::host::write_png(path("f.png"), second.view());
+    const HRESULT hr = quilo::write_png(path("f.png"), second.view());
     CloseHandle(held);
     EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
     EXPECT_EQ(std::vector<std::string>{"f.png"}, folder());
@@ -218,11 +218,11 @@ TEST_F(ImageFilesTest, AWriteThatCannotBeMovedIntoPlaceLeavesTheEarlierFileAndNo
 
     // A folder in the file's place cannot be replaced either.
     ASSERT_TRUE(CreateDirectoryA(path("d.bmp").c_str(), nullptr));
-    EXPECT_TRUE(FAILED(quilo::host::write_bmp(path("d.bmp"), second.view())));
+    EXPECT_TRUE(FAILED(quilo::write_bmp(path("d.bmp"), second.view())));
     EXPECT_EQ((std::vector<std::string>{"d.bmp", "f.png"}), folder());
 
     // Once the file is free again, the new picture replaces the old one.
-    ASSERT_EQ(S_OK, quilo::host::write_png(path("f.png"), second.view()));
+    ASSERT_EQ(S_OK, quilo::write_png(path("f.png"), second.view()));
     ASSERT_EQ(S_OK, quilo::test::decode_image(path("f.png"), decoded));
     EXPECT_EQ("", difference(decoded.bgr.data(), 16 * 3, 16, 8, 2, 0)) << "the new picture";
 }

@@ -71,9 +71,9 @@ void PicturePane::clear()
     if (window_) InvalidateRect(window_, nullptr, TRUE);
 }
 
-host::FrameView PicturePane::frame() const
+quilo::FrameView PicturePane::frame() const
 {
-    host::FrameView view;
+    quilo::FrameView view;
     view.pixels = bits_;
     view.width = width_;
     view.height = height_;
@@ -136,10 +136,10 @@ void PicturePane::paint()
     FillRect(dc, &below, background);
 }
 
-HRESULT PicturePane::read_painted(std::vector<unsigned char> &pixels, host::FrameView &view) const
+HRESULT PicturePane::read_painted(std::vector<unsigned char> &pixels, quilo::FrameView &view) const
 {
     pixels.clear();
-    view = host::FrameView();
+    view = quilo::FrameView();
     if (!bits_) return VFW_E_WRONG_STATE;
     const RECT picture = picture_rect();
     const int width = picture.right, height = picture.bottom;

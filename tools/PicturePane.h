@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tools/Gdi.h"
-#include "tools/ImageFiles.h"
+#include "common/ImageFiles.h"
 
 namespace quilo::view {
 
@@ -24,11 +24,11 @@ public:
     bool has_frame() const { return bits_ != nullptr; }
     SIZE frame_size() const { return {width_, height_}; }
     // The last frame shown, top row first.
-    host::FrameView frame() const;
+    quilo::FrameView frame() const;
 
     // What is on screen where the picture was last painted, read back from the window as
     // top-down 24-bit rows `view.stride` bytes apart, held in `pixels`.
-    HRESULT read_painted(std::vector<unsigned char> &pixels, host::FrameView &view) const;
+    HRESULT read_painted(std::vector<unsigned char> &pixels, quilo::FrameView &view) const;
 
 private:
     static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -13,7 +13,7 @@
 #include "common/DeviceList.h"
 #include "common/VideoFormat.h"
 #include "tools/ErrorText.h"
-#include "tools/ImageFiles.h"
+#include "common/ImageFiles.h"
 #include "tools/VideoProcHost.h"
 
 namespace quilo::grab {
@@ -105,7 +105,7 @@ int run_grab(const Options &options)
             return kExitFailure;
         }
         const long stride = rgb24_stride(record.width);
-        host::FrameView frame;
+        quilo::FrameView frame;
         frame.pixels = record.data;
         frame.width = record.width;
         frame.height = record.height;
@@ -118,9 +118,9 @@ int run_grab(const Options &options)
         // Both files are written before the next Grab, which reuses the component's buffer.
         const std::string png = output_name(options, i, ".png");
         const std::string bmp = output_name(options, i, ".bmp");
-        hr = host::write_png(png, frame);
+        hr = quilo::write_png(png, frame);
         if (FAILED(hr)) return fail("writing " + png, hr);
-        hr = host::write_bmp(bmp, frame);
+        hr = quilo::write_bmp(bmp, frame);
         if (FAILED(hr)) return fail("writing " + bmp, hr);
         std::printf("wrote %s and %s\n", png.c_str(), bmp.c_str());
         std::fflush(stdout);

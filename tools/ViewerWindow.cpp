@@ -410,7 +410,7 @@ void ViewerWindow::save_frame()
     if (GetSaveFileNameA(&dialog)) {
         const std::string path = file;
         const bool bmp = ends_with_bmp(path);
-        const HRESULT hr = bmp ? host::write_bmp(path, picture_.frame()) : host::write_png(path, picture_.frame());
+        const HRESULT hr = bmp ? quilo::write_bmp(path, picture_.frame()) : quilo::write_png(path, picture_.frame());
         if (FAILED(hr)) report("writing " + path, hr);
         else status_.set_message("Saved " + path);
     } else if (const DWORD error = CommDlgExtendedError()) {
@@ -430,10 +430,10 @@ void ViewerWindow::take_snapshot()
 {
     stop_live();
     std::vector<unsigned char> pixels;
-    host::FrameView painted;
+    quilo::FrameView painted;
     HRESULT hr = picture_.read_painted(pixels, painted);
     if (FAILED(hr)) return end_snapshot(1, host::failure_text("reading the picture back from the window", hr));
-    hr = host::write_png(options_.snapshot, painted);
+    hr = quilo::write_png(options_.snapshot, painted);
     if (FAILED(hr)) return end_snapshot(1, host::failure_text("writing " + options_.snapshot, hr));
     std::printf("quilo-view: wrote %s (%d x %d, as painted after %ld frames)\n", options_.snapshot.c_str(),
                 painted.width, painted.height, framesShown_);

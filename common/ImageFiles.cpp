@@ -1,12 +1,13 @@
-#include "tools/ImageFiles.h"
+#include "common/ImageFiles.h"
 
 #include <wincodec.h>
+#include <shlwapi.h>
 
 #include "common/ComPtr.h"
 #include "common/HResult.h"
 #include "common/ScopeGuard.h"
 
-namespace quilo::host {
+namespace quilo {
 namespace {
 
 HRESULT last_error()
@@ -73,10 +74,19 @@ HRESULT encode_to_file(REFGUID container, const std::wstring &path, const FrameV
     return encode(factory.get(), container, stream.get(), frame);
 }
 
-HRESULT write_image(REFGUID container, const std::string &path, const FrameView &frame)
+// The encoder for a file name's extension, or null.
+const GUID *container_of(const std::wstring &path)
+{
+    const wchar_t *extension = PathFindExtensionW(path.c_str());
+    if (!lstrcmpiW(extension, L".png")) return &GUID_ContainerFormatPng;
+    if (!lstrcmpiW(extension, L".bmp")) return &GUID_ContainerFormatBmp;
+    if (!lstrcmpiW(extension, L".jpg") || !lstrcmpiW(extension, L".jpeg")) return &GUID_ContainerFormatJpeg;
+    return nullptr;
+}
+
+HRESULT write_image(REFGUID container, const std::wstring &target, const FrameView &frame)
 {
     RETURN_IF_FAILED(check_frame(frame));
-    const std::wstring target = widen(path);
     RETURN_HR_IF(E_INVALIDARG, target.empty());
     // Beside the target, so that the final move is a rename within one folder.
     const std::wstring partial = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".partial";
@@ -93,12 +103,21 @@ HRESULT write_image(REFGUID container, const std::string &path, const FrameView 
 
 HRESULT write_bmp(const std::string &path, const FrameView &frame)
 {
-    return write_image(GUID_ContainerFormatBmp, path, frame);
+    return write_image(GUID_ContainerFormatBmp, widen(path), frame);
 }
 
 HRESULT write_png(const std::string &path, const FrameView &frame)
 {
-    return write_image(GUID_ContainerFormatPng, path, frame);
+    return write_image(GUID_ContainerFormatPng, widen(path), frame);
 }
 
-} // namespace quilo::host
+HRESULT write_image_file(const std::wstring &path, const FrameView &frame)
+{
+    const GUID *container = container_of(path);
+    RETURN_HR_IF(E_INVALIDARG, !container);
+    return write_image(*container, path, frame);
+}
+
+bool is_image_file_name(const std::wstring &path) { return container_of(path) != nullptr; }
+
+} // namespace quilo

@@ -1,11 +1,12 @@
 // Writing a grabbed frame to disk through the platform's imaging component (WIC): a standard
-// bottom-up 24-bit BMP and a 24-bit RGB PNG.
+// bottom-up 24-bit BMP, a 24-bit RGB PNG or a JPEG; for quilo-grab, quilo-view and the
+// automation class's SaveFrame.
 #pragma once
 
 #include <windows.h>
 #include <string>
 
-namespace quilo::host {
+namespace quilo {
 
 // A frame as the component hands it out: blue-green-red pixels, rows `stride` bytes apart.
 struct FrameView
@@ -30,5 +31,9 @@ struct FrameView
 // file nor a damaged earlier one.
 HRESULT write_bmp(const std::string &path, const FrameView &frame);
 HRESULT write_png(const std::string &path, const FrameView &frame);
+// By the path's extension: .png, .bmp, .jpg or .jpeg (any case); E_INVALIDARG for another one.
+HRESULT write_image_file(const std::wstring &path, const FrameView &frame);
+// Whether write_image_file takes the path's extension.
+bool is_image_file_name(const std::wstring &path);
 
-} // namespace quilo::host
+} // namespace quilo
