@@ -17,7 +17,11 @@ namespace {
 
 constexpr double kUnitsPerSecond = 10000000.0; // REFERENCE_TIME is in 100 ns units
 
-double rate_of(LONGLONG interval) { return interval > 0 ? kUnitsPerSecond / static_cast<double>(interval) : 0; }
+// Rounded to a thousandth: an interval of 333,333 units is 30 frames per second, as devices mean it.
+double rate_of(LONGLONG interval)
+{
+    return interval > 0 ? std::round(kUnitsPerSecond / static_cast<double>(interval) * 1000.0) / 1000.0 : 0;
+}
 
 // The frame interval of a VIDEOINFOHEADER or VIDEOINFOHEADER2 format block, or null.
 REFERENCE_TIME *frame_interval(AM_MEDIA_TYPE &mt)
@@ -86,7 +90,7 @@ std::wstring subtype_name(const GUID &subtype)
     } known[] = {
         {&MEDIASUBTYPE_RGB24, L"RGB24"}, {&MEDIASUBTYPE_RGB32, L"RGB32"}, {&MEDIASUBTYPE_RGB565, L"RGB565"},
         {&MEDIASUBTYPE_RGB555, L"RGB555"}, {&MEDIASUBTYPE_YUY2, L"YUY2"}, {&MEDIASUBTYPE_UYVY, L"UYVY"},
-        {&MEDIASUBTYPE_MJPG, L"MJPG"}, {&MEDIASUBTYPE_NV12, L"NV12"}, {&MEDIASUBTYPE_I420, L"I420"},
+        {&MEDIASUBTYPE_MJPG, L"MJPG"}, {&MEDIASUBTYPE_NV12, L"NV12"},
         {&MEDIASUBTYPE_YV12, L"YV12"},
     };
     for (const auto &entry : known)

@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include "QuiloVideo.h"
+#include "shell/Module.h"
 #include "common/ComPtr.h"
 #include "common/CriticalSection.h"
 #include "common/HResult.h"
@@ -16,6 +17,16 @@ constexpr LCID kLibraryLocale = 0x409;
 CriticalSection g_lock;
 // Released when the module is unloaded.
 ComPtr<ITypeInfo> g_classInfo;
+ComPtr<ITypeLib> g_cameraLibrary;
+
+HRESULT load_camera_library(ComPtr<ITypeLib> &library) noexcept
+{
+    wchar_t path[MAX_PATH + 3];
+    const DWORD length = GetModuleFileNameW(module_instance(), path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return TYPE_E_CANTLOADLIBRARY;
+    lstrcpyW(path + length, L"\\2");
+    return LoadTypeLibEx(path, REGKIND_NONE, library.put());
+}
 
 HRESULT load_class_info(ComPtr<ITypeInfo> &info) noexcept
 {
@@ -38,6 +49,15 @@ HRESULT get_class_info(ITypeInfo **out) noexcept
     if (!g_classInfo) RETURN_IF_FAILED(load_class_info(g_classInfo));
     g_classInfo.copy_to(out);
     return S_OK;
+}
+
+HRESULT get_camera_type_info(REFGUID guid, ITypeInfo **out) noexcept
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    Lock guard(g_lock);
+    if (!g_cameraLibrary) RETURN_IF_FAILED(load_camera_library(g_cameraLibrary));
+    return g_cameraLibrary->GetTypeInfoOfGuid(guid, out);
 }
 
 } // namespace quilo::shell

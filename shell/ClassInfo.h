@@ -10,4 +10,9 @@ namespace quilo::shell {
 // next call tries again.
 HRESULT get_class_info(ITypeInfo **out) noexcept;
 
+// The automation class's type information (its interface's or its coclass's, by GUID) from the
+// library embedded in the module as TYPELIB 2: it needs no registration, so IDispatch works in
+// a host that created the object from the module file directly.
+HRESULT get_camera_type_info(REFGUID guid, ITypeInfo **out) noexcept;
+
 } // namespace quilo::shell

@@ -1,11 +1,13 @@
-// The module's lifetime exports: DllMain, DllCanUnloadNow and DllGetClassObject with the one
-// class object.
+// The module's lifetime exports: DllMain, DllCanUnloadNow and DllGetClassObject with the two
+// class objects.
 #include "shell/Module.h"
 
 #include <objbase.h>
 
+#include "QuiloCamera.h"
 #include "QuiloVideo.h"
 #include "common/ClassFactory.h"
+#include "shell/Camera.h"
 #include "shell/VideoProc.h"
 
 // The linker's symbol for the image this code is part of: its own instance handle.
@@ -17,6 +19,7 @@ namespace {
 LONG g_locks = 0;
 // Constant-initialised, so it is complete before any code of the module runs.
 ClassFactory g_classObject(create_video_proc, lock_module, unlock_module);
+ClassFactory g_cameraClassObject(create_camera, lock_module, unlock_module);
 
 } // namespace
 
@@ -38,6 +41,7 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void **o
 {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (!IsEqualCLSID(clsid, CLSID_CCQuiloVideoProc)) return CLASS_E_CLASSNOTAVAILABLE;
-    return quilo::shell::g_classObject.QueryInterface(iid, out);
+    if (IsEqualCLSID(clsid, CLSID_CCQuiloVideoProc)) return quilo::shell::g_classObject.QueryInterface(iid, out);
+    if (IsEqualCLSID(clsid, CLSID_Camera)) return quilo::shell::g_cameraClassObject.QueryInterface(iid, out);
+    return CLASS_E_CLASSNOTAVAILABLE;
 }

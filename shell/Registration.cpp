@@ -1,5 +1,5 @@
-// DllRegisterServer and DllUnregisterServer: the class's keys under HKEY_CLASSES_ROOT, then the
-// type library the module carries. Both stop at the first failure and undo nothing, so a later
+// DllRegisterServer and DllUnregisterServer: for each class, its keys under HKEY_CLASSES_ROOT, then
+// the type library the module carries for it. Both stop at the first failure and undo nothing, so a later
 // run with the rights to write completes the work. Paths and texts go through the wide API: a
 // module in a folder outside the ANSI code page must not be registered under a mangled path.
 #include <windows.h>
@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "QuiloCamera.h"
 #include "QuiloVideo.h"
 #include "common/ComPtr.h"
 #include "common/Handle.h"
@@ -18,9 +19,25 @@
 namespace quilo::shell {
 namespace {
 
-constexpr wchar_t kProgId[] = L"QuiloVideo.CQuiloVideoProc.1";
-constexpr wchar_t kIndependentProgId[] = L"QuiloVideo.CQuiloVideoProc";
-constexpr wchar_t kFriendlyName[] = L"CCQuiloVideoProc Object";
+// One creatable class of the module: its keys and the type library that describes it.
+struct ServerClass
+{
+    const CLSID *clsid;
+    const wchar_t *progId;
+    const wchar_t *independentProgId;
+    const wchar_t *friendlyName;
+    const GUID *libid;
+    // The library's resource number in the module: 1 is the module's first, found by the
+    // module's own path (else a .tlb beside it); others are "<module>\\<n>".
+    int typeLibrary;
+};
+
+const ServerClass kClasses[] = {
+    {&CLSID_CCQuiloVideoProc, L"QuiloVideo.CQuiloVideoProc.1", L"QuiloVideo.CQuiloVideoProc",
+     L"CCQuiloVideoProc Object", &LIBID_QuiloVideo, 1},
+    {&CLSID_Camera, L"QuiloVideo.Camera.1", L"QuiloVideo.Camera", L"QuiloVideo Camera", &LIBID_QuiloCamera, 2},
+};
+
 constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
 
 HRESULT last_error() noexcept
@@ -53,7 +70,7 @@ std::wstring registry_text(REFGUID guid)
     return std::wstring(text, length > 0 ? static_cast<size_t>(length - 1) : 0);
 }
 
-std::wstring class_key() { return L"CLSID\\" + registry_text(CLSID_CCQuiloVideoProc); }
+std::wstring class_key(const ServerClass &server) { return L"CLSID\\" + registry_text(*server.clsid); }
 
 // One step of registration: the key opened for reading and writing (created when missing),
 // then one string value set in it, stored with its terminating zero.
@@ -96,9 +113,9 @@ HRESULT remove(const std::wstring &path, bool shared)
 
 // The server path the class is registered with in one registry view (0: this process's own),
 // without the quotes a hand-written entry may have; false where the class has none there.
-bool registered_server(REGSAM view, std::wstring &server)
+bool registered_server(const ServerClass &serverClass, REGSAM view, std::wstring &server)
 {
-    const std::wstring path = class_key() + L"\\InprocServer32";
+    const std::wstring path = class_key(serverClass) + L"\\InprocServer32";
     UniqueHkey key;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
         return false;
@@ -128,8 +145,13 @@ REGSAM other_view() noexcept
 
 // The type library of the module file, else of the file with ".tlb" in place of the module's
 // extension; `loadedFrom` receives the path that was loaded.
-HRESULT load_type_library(const std::wstring &modulePath, ComPtr<ITypeLib> &library, std::wstring &loadedFrom)
+HRESULT load_type_library(const ServerClass &server, const std::wstring &modulePath, ComPtr<ITypeLib> &library,
+                          std::wstring &loadedFrom)
 {
+    if (server.typeLibrary != 1) {
+        loadedFrom = modulePath + L"\\" + std::to_wstring(server.typeLibrary);
+        return LoadTypeLibEx(loadedFrom.c_str(), REGKIND_NONE, library.put());
+    }
     loadedFrom = modulePath;
     if (SUCCEEDED(LoadTypeLib(loadedFrom.c_str(), library.put()))) return S_OK;
     const size_t extension = static_cast<size_t>(PathFindExtensionW(modulePath.c_str()) - modulePath.c_str());
@@ -138,25 +160,26 @@ HRESULT load_type_library(const std::wstring &modulePath, ComPtr<ITypeLib> &libr
     return LoadTypeLib(loadedFrom.c_str(), library.put());
 }
 
-HRESULT register_server()
+HRESULT register_class(const ServerClass &server, const std::wstring &path)
 {
-    std::wstring path;
-    RETURN_IF_FAILED(read_module_path(path));
-    const std::wstring clsid = registry_text(CLSID_CCQuiloVideoProc);
-    const std::wstring libid = registry_text(LIBID_QuiloVideo);
-    const std::wstring classKey = class_key();
+    const std::wstring clsid = registry_text(*server.clsid);
+    const std::wstring libid = registry_text(*server.libid);
+    const std::wstring classKey = class_key(server);
+    const wchar_t *const progId = server.progId;
+    const wchar_t *const independentProgId = server.independentProgId;
+    const wchar_t *const friendlyName = server.friendlyName;
     // The ProgID keys are updated in place; the class key is replaced as a whole.
     const Write writes[] = {
-        {kProgId, false, nullptr, kFriendlyName},
-        {std::wstring(kProgId) + L"\\CLSID", false, nullptr, clsid.c_str()},
-        {kIndependentProgId, false, nullptr, kFriendlyName},
-        {std::wstring(kIndependentProgId) + L"\\CLSID", false, nullptr, clsid.c_str()},
-        {std::wstring(kIndependentProgId) + L"\\CurVer", false, nullptr, kProgId},
+        {progId, false, nullptr, friendlyName},
+        {std::wstring(progId) + L"\\CLSID", false, nullptr, clsid.c_str()},
+        {independentProgId, false, nullptr, friendlyName},
+        {std::wstring(independentProgId) + L"\\CLSID", false, nullptr, clsid.c_str()},
+        {std::wstring(independentProgId) + L"\\CurVer", false, nullptr, progId},
         // Opened for writing on its own: a new subkey could be created under it without that.
         {L"CLSID", false, nullptr, nullptr},
-        {classKey, true, nullptr, kFriendlyName},
-        {classKey + L"\\ProgID", false, nullptr, kProgId},
-        {classKey + L"\\VersionIndependentProgID", false, nullptr, kIndependentProgId},
+        {classKey, true, nullptr, friendlyName},
+        {classKey + L"\\ProgID", false, nullptr, progId},
+        {classKey + L"\\VersionIndependentProgID", false, nullptr, independentProgId},
         {classKey + L"\\Programmable", true, nullptr, nullptr},
         {classKey + L"\\InprocServer32", false, nullptr, path.c_str()},
         {classKey + L"\\InprocServer32", false, L"ThreadingModel", L"apartment"},
@@ -167,40 +190,57 @@ HRESULT register_server()
 
     ComPtr<ITypeLib> library;
     std::wstring tlbPath;
-    RETURN_IF_FAILED(load_type_library(path, library, tlbPath));
+    RETURN_IF_FAILED(load_type_library(server, path, library, tlbPath));
     // The help directory is the library's folder, its last separator kept.
-    std::wstring helpDirectory = tlbPath.substr(0, tlbPath.find_last_of(L"\\/:") + 1);
+    std::wstring helpDirectory = path.substr(0, path.find_last_of(L"\\/:") + 1);
+    if (server.typeLibrary == 1) helpDirectory = tlbPath.substr(0, tlbPath.find_last_of(L"\\/:") + 1);
     return RegisterTypeLib(library.get(), &tlbPath[0], &helpDirectory[0]);
+}
+
+HRESULT register_server()
+{
+    std::wstring path;
+    RETURN_IF_FAILED(read_module_path(path));
+    for (const ServerClass &server : kClasses) RETURN_IF_FAILED(register_class(server, path));
+    return S_OK;
+}
+
+HRESULT unregister_class(const ServerClass &serverClass, const std::wstring &path)
+{
+    const wchar_t *const progId = serverClass.progId;
+    const wchar_t *const independentProgId = serverClass.independentProgId;
+    // Another copy of the module registered since owns the class now: unregistering this one
+    // must not take that copy's registration away. A class key without a server is ours to remove.
+    std::wstring server;
+    if (registered_server(serverClass, 0, server) && !server.empty() && lstrcmpiW(server.c_str(), path.c_str()) != 0) return S_OK;
+    // 64-bit Windows shares the ProgID and TypeLib keys between its two registry views: while
+    // the other architecture's module is registered, they are still in use there.
+    const REGSAM other = other_view();
+    const bool otherViewUsesShared = other != 0 && registered_server(serverClass, other, server);
+    if (!otherViewUsesShared) {
+        RETURN_IF_FAILED(remove(progId, false));
+        RETURN_IF_FAILED(remove(independentProgId, false));
+    }
+    RETURN_IF_FAILED(remove(L"CLSID", true));
+    RETURN_IF_FAILED(remove(class_key(serverClass), false));
+    if (otherViewUsesShared) return S_OK;
+
+    ComPtr<ITypeLib> library;
+    std::wstring tlbPath;
+    RETURN_IF_FAILED(load_type_library(serverClass, path, library, tlbPath));
+    TLIBATTR *attributes = nullptr;
+    RETURN_IF_FAILED(library->GetLibAttr(&attributes));
+    auto release = scope_exit([&] { library->ReleaseTLibAttr(attributes); });
+    RETURN_IF_FAILED(UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                                       attributes->lcid, attributes->syskind));
+    return S_OK;
 }
 
 HRESULT unregister_server()
 {
     std::wstring path;
     RETURN_IF_FAILED(read_module_path(path));
-    // Another copy of the module registered since owns the class now: unregistering this one
-    // must not take that copy's registration away. A class key without a server is ours to remove.
-    std::wstring server;
-    if (registered_server(0, server) && !server.empty() && lstrcmpiW(server.c_str(), path.c_str()) != 0) return S_OK;
-    // 64-bit Windows shares the ProgID and TypeLib keys between its two registry views: while
-    // the other architecture's module is registered, they are still in use there.
-    const REGSAM other = other_view();
-    const bool otherViewUsesShared = other != 0 && registered_server(other, server);
-    if (!otherViewUsesShared) {
-        RETURN_IF_FAILED(remove(kProgId, false));
-        RETURN_IF_FAILED(remove(kIndependentProgId, false));
-    }
-    RETURN_IF_FAILED(remove(L"CLSID", true));
-    RETURN_IF_FAILED(remove(class_key(), false));
-    if (otherViewUsesShared) return S_OK;
-
-    ComPtr<ITypeLib> library;
-    std::wstring tlbPath;
-    RETURN_IF_FAILED(load_type_library(path, library, tlbPath));
-    TLIBATTR *attributes = nullptr;
-    RETURN_IF_FAILED(library->GetLibAttr(&attributes));
-    auto release = scope_exit([&] { library->ReleaseTLibAttr(attributes); });
-    RETURN_IF_FAILED(UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
-                                       attributes->lcid, attributes->syskind));
+    for (const ServerClass &server : kClasses) RETURN_IF_FAILED(unregister_class(server, path));
     return S_OK;
 }
 
