@@ -160,6 +160,11 @@ HRESULT load_type_library(const ServerClass &server, const std::wstring &moduleP
     return LoadTypeLib(loadedFrom.c_str(), library.put());
 }
 
+bool library_path_fits(const ServerClass &server, const std::wstring &modulePath)
+{
+    return server.typeLibrary == 1 || modulePath.size() + 1 + std::to_wstring(server.typeLibrary).size() < MAX_PATH;
+}
+
 HRESULT register_class(const ServerClass &server, const std::wstring &path)
 {
     const std::wstring clsid = registry_text(*server.clsid);
@@ -188,6 +193,10 @@ HRESULT register_class(const ServerClass &server, const std::wstring &path)
     };
     for (const Write &write : writes) RETURN_IF_FAILED(apply(write));
 
+    // A library inside the module is registered as "<module>\\<n>"; the platform reads that
+    // path back into MAX_PATH characters, so where it does not fit the library stays
+    // unregistered (the class still answers IDispatch from the module's own copy).
+    if (!library_path_fits(server, path)) return S_OK;
     ComPtr<ITypeLib> library;
     std::wstring tlbPath;
     RETURN_IF_FAILED(load_type_library(server, path, library, tlbPath));
@@ -225,6 +234,10 @@ HRESULT unregister_class(const ServerClass &serverClass, const std::wstring &pat
     RETURN_IF_FAILED(remove(class_key(serverClass), false));
     if (otherViewUsesShared) return S_OK;
 
+    // A library inside the module is registered as "<module>\\<n>"; the platform reads that
+    // path back into MAX_PATH characters, so where it does not fit the library stays
+    // unregistered (the class still answers IDispatch from the module's own copy).
+    if (!library_path_fits(serverClass, path)) return S_OK;
     ComPtr<ITypeLib> library;
     std::wstring tlbPath;
     RETURN_IF_FAILED(load_type_library(serverClass, path, library, tlbPath));

@@ -27,6 +27,11 @@ using quilo::UniqueHkey;
 constexpr char kProgId[] = "QuiloVideo.CQuiloVideoProc.1";
 constexpr char kIndependentProgId[] = "QuiloVideo.CQuiloVideoProc";
 constexpr char kFriendlyName[] = "CCQuiloVideoProc Object";
+#ifdef _WIN64
+constexpr char kSysKind[] = "win64";
+#else
+constexpr char kSysKind[] = "win32";
+#endif
 constexpr HRESULT kPathTooLong = static_cast<HRESULT>(0x8007007A);
 constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005);
 
@@ -35,6 +40,10 @@ std::string clsid() { return "{2E5A45BA-F0CD-473F-8FAA-0EA05B62A973}"; }
 std::string libid() { return "{9DDB99BC-C6B4-4741-AF3D-4EA83F2AF613}"; }
 std::string class_key() { return "CLSID\\" + clsid(); }
 std::string typelib_key() { return "TypeLib\\" + libid(); }
+// The automation class beside it, as README documents it.
+std::string camera_clsid() { return "{3F843D60-B401-4093-B046-74C3B2C1FC7E}"; }
+std::string camera_libid() { return "{3A93AAA5-F9FC-4DCE-9293-5C09EFBAA31D}"; }
+std::string camera_iid() { return "{72335B22-F701-4E59-80BF-2E89D441EEE9}"; }
 
 bool key_exists(const std::string &path)
 {
@@ -320,14 +329,29 @@ TEST_F(RegistrationTest, RegistrationWritesItsOwnKeysAndNothingElse)
     ASSERT_EQ(Names{}, root.top_keys());
 
     ASSERT_EQ(S_OK, quilo::test::register_component());
-    EXPECT_EQ((Names{"CLSID", "QUILOVIDEO.CQUILOVIDEOPROC", "QUILOVIDEO.CQUILOVIDEOPROC.1", "TYPELIB"}), root.top_keys());
-    EXPECT_EQ(Names{clsid()}, subkeys("CLSID"));
+    // The automation class adds its own ProgIDs, class key, library and dual interface (the
+    // interface key is the platform's, written by RegisterTypeLib for marshaling).
+    EXPECT_EQ((Names{"CLSID", "INTERFACE", "QUILOVIDEO.CAMERA", "QUILOVIDEO.CAMERA.1", "QUILOVIDEO.CQUILOVIDEOPROC",
+                     "QUILOVIDEO.CQUILOVIDEOPROC.1", "TYPELIB"}),
+              root.top_keys());
+    EXPECT_EQ((Names{clsid(), camera_clsid()}), subkeys("CLSID"));
+    EXPECT_EQ((Names{camera_libid(), libid()}), subkeys("TypeLib"));
+    EXPECT_EQ(Names{camera_iid()}, subkeys("Interface"));
     expect_registered_tree(QUILO_MODULE_PATH);
+    const std::string sz = "REG_SZ:";
+    EXPECT_EQ((Values{{"", sz + QUILO_MODULE_PATH}, {"ThreadingModel", sz + "apartment"}}),
+              values("CLSID\\" + camera_clsid() + "\\InprocServer32"));
+    EXPECT_EQ((Values{{"", sz + camera_clsid()}}), values("QuiloVideo.Camera\\CLSID"));
+    EXPECT_EQ((Values{{"", sz + "QuiloVideo.Camera.1"}}), values("QuiloVideo.Camera\\CurVer"));
+    EXPECT_EQ((Values{{"", sz + std::string(QUILO_MODULE_PATH) + "\\2"}}),
+              values("TypeLib\\" + camera_libid() + "\\1.0\\409\\" + kSysKind));
 
     ASSERT_EQ(S_OK, quilo::test::unregister_component());
     expect_tree_absent();
     EXPECT_EQ(Names{}, subkeys("CLSID"));
-    EXPECT_EQ((Names{"CLSID", "TYPELIB"}), root.top_keys());
+    EXPECT_EQ(Names{}, subkeys("TypeLib"));
+    EXPECT_EQ(Names{}, subkeys("Interface"));
+    EXPECT_EQ((Names{"CLSID", "INTERFACE", "TYPELIB"}), root.top_keys());
 }
 
 TEST_F(RegistrationTest, TypeLibraryIsRegisteredFromTheModule)
@@ -344,11 +368,7 @@ TEST_F(RegistrationTest, TypeLibraryIsRegisteredFromTheModule)
 
     // The file is recorded under the platform of the module's own library: win32 for the
     // 32-bit module, win64 for the 64-bit one, so both can be registered side by side.
-#ifdef _WIN64
-    const char *platform = "win64";
-#else
-    const char *platform = "win32";
-#endif
+    const char *platform = kSysKind;
     EXPECT_EQ((Values{{"", std::string("REG_SZ:") + QUILO_MODULE_PATH}}),
               values(typelib_key() + "\\1.0\\409\\" + platform));
 }

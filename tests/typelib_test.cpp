@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "QuiloCamera.h"
 #include "QuiloVideo.h"
 #include "common/ComPtr.h"
 #include "support/TestSupport.h"
@@ -305,3 +306,44 @@ TEST_P(TypeLibTest, RecordHasFiveFieldsPointerLast)
 }
 
 } // namespace
+
+// The automation class's library is the module's second one: its own LIBID, the target's
+// kind, a dual interface whose 24 methods take and give automation types only.
+TEST_P(TypeLibTest, AutomationLibraryIsSecondWithADualInterface)
+{
+    ComPtr<ITypeLib> camera;
+    const std::wstring path = quilo::test::widen(GetParam().module) + L"\\2";
+    ASSERT_EQ(S_OK, LoadTypeLibEx(path.c_str(), REGKIND_NONE, camera.put()));
+    TLIBATTR *attr = nullptr;
+    ASSERT_EQ(S_OK, camera->GetLibAttr(&attr));
+    EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_QuiloCamera));
+    EXPECT_EQ(GetParam().sysKind, attr->syskind);
+    camera->ReleaseTLibAttr(attr);
+
+    ComPtr<ITypeInfo> dispatch, vtable;
+    ASSERT_EQ(S_OK, camera->GetTypeInfoOfGuid(IID_IQuiloCamera, dispatch.put()));
+    HREFTYPE ref = 0;
+    ASSERT_EQ(S_OK, dispatch->GetRefTypeOfImplType(-1, &ref)); // the vtable half of a dual
+    ASSERT_EQ(S_OK, dispatch->GetRefTypeInfo(ref, vtable.put()));
+    TYPEATTR *type = nullptr;
+    ASSERT_EQ(S_OK, vtable->GetTypeAttr(&type));
+    EXPECT_EQ(TKIND_INTERFACE, type->typekind);
+    EXPECT_EQ(TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION,
+              type->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION));
+    const WORD functions = type->cFuncs;
+    vtable->ReleaseTypeAttr(type);
+    ASSERT_EQ(24, functions);
+
+    const auto automation = [](const TYPEDESC &t) {
+        const TYPEDESC &v = t.vt == VT_PTR ? *t.lptdesc : t;
+        return v.vt == VT_I4 || v.vt == VT_R8 || v.vt == VT_BSTR || v.vt == VT_VARIANT || v.vt == VT_BOOL ||
+               v.vt == VT_DATE;
+    };
+    for (UINT i = 0; i < functions; ++i) {
+        FUNCDESC *fd = nullptr;
+        ASSERT_EQ(S_OK, vtable->GetFuncDesc(i, &fd));
+        EXPECT_EQ(VT_HRESULT, fd->elemdescFunc.tdesc.vt);
+        for (SHORT p = 0; p < fd->cParams; ++p) EXPECT_TRUE(automation(fd->lprgelemdescParam[p].tdesc)) << i << "/" << p;
+        vtable->ReleaseFuncDesc(fd);
+    }
+}
