@@ -61,7 +61,8 @@ HRESULT CaptureContext::build(LONG deviceID, FormatStep step, LONG width, LONG h
     // keeps to the first output pin, as hosts know it.
     const ComPtr<IPin> capturePin = step == FormatStep::Request ? dshow::findCapturePin(graph_.captureFilter())
                                               : dshow::findFreeOutputPin(graph_.captureFilter());
-    RETURN_IF_FAILED(controls_.find(graph_.captureFilter()));
+    // The automation class opens a device whatever controls it has.
+    RETURN_IF_FAILED(controls_.find(graph_.captureFilter(), step != FormatStep::Request));
     switch (step) {
     case FormatStep::FrameSize:
         RETURN_IF_FAILED(controls_.applyFrameSize(platform_, capturePin.get(), width, height));

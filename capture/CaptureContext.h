@@ -55,6 +55,7 @@ public:
     // The controls held (null when none are): they outlive destroyCapture.
     IAMVideoProcAmp *procAmp() const noexcept { return controls_.procAmp(); }
     IAMAnalogVideoDecoder *videoDecoder() const noexcept { return controls_.videoDecoder(); }
+    IAMCameraControl *cameraControl() const noexcept { return controls_.cameraControl(); }
 
 private:
     // How the format is settled before connecting: the capture pin's property pages, a size on

@@ -18,7 +18,7 @@ void DeviceControls::searchGraph(IGraphBuilder *graph)
                   "the builder only searches this graph for a crossbar; a failure shows as none found");
 }
 
-HRESULT DeviceControls::find(IBaseFilter *captureFilter)
+HRESULT DeviceControls::find(IBaseFilter *captureFilter, bool needProcAmp)
 {
     // Analog capture cards put the crossbar on an interleaved or a video capture pin's path.
     if (builder_->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Interleaved, captureFilter, IID_IAMCrossbar,
@@ -31,7 +31,10 @@ HRESULT DeviceControls::find(IBaseFilter *captureFilter)
         RETURN_IF_FAILED(routeCrossbar(crossbar_.get()));
         RETURN_IF_FAILED(captureFilter->QueryInterface(IID_IAMAnalogVideoDecoder, decoder_.put_void()));
     }
-    return captureFilter->QueryInterface(IID_IAMVideoProcAmp, procAmp_.put_void());
+    const HRESULT procAmp = captureFilter->QueryInterface(IID_IAMVideoProcAmp, procAmp_.put_void());
+    ignore_result(captureFilter->QueryInterface(IID_IAMCameraControl, cameraControl_.put_void()),
+                  "most webcams and every capture card have no camera control: no such controls then");
+    return needProcAmp ? procAmp : S_OK;
 }
 
 HRESULT DeviceControls::applyFrameSize(Platform &platform, IPin *capturePin, LONG width, LONG height)
@@ -41,6 +44,7 @@ HRESULT DeviceControls::applyFrameSize(Platform &platform, IPin *capturePin, LON
 
 void DeviceControls::release()
 {
+    cameraControl_.reset();
     procAmp_.reset();
     decoder_.reset();
     crossbar_.reset();

@@ -23,13 +23,15 @@ public:
     HRESULT createBuilder(Platform &platform);
     void searchGraph(IGraphBuilder *graph);
     // The crossbar (routed composite to decoder) and decoder of analog hardware, if the device
-    // has them, then its video processing amplifier, which every device must have.
-    HRESULT find(IBaseFilter *captureFilter);
+    // has them, then its video processing amplifier, which createCapture's devices must have
+    // (`needProcAmp`), and its camera control where it has one.
+    HRESULT find(IBaseFilter *captureFilter, bool needProcAmp = true);
     // The host's frame size on the capture pin.
     HRESULT applyFrameSize(Platform &platform, IPin *capturePin, LONG width, LONG height);
 
     IAMVideoProcAmp *procAmp() const noexcept { return procAmp_.get(); }
     IAMAnalogVideoDecoder *videoDecoder() const noexcept { return decoder_.get(); }
+    IAMCameraControl *cameraControl() const noexcept { return cameraControl_.get(); }
 
     void release();
 
@@ -38,6 +40,7 @@ private:
     ComPtr<IAMCrossbar> crossbar_;
     ComPtr<IAMAnalogVideoDecoder> decoder_;
     ComPtr<IAMVideoProcAmp> procAmp_;
+    ComPtr<IAMCameraControl> cameraControl_;
 };
 
 } // namespace quilo::capture

@@ -10,6 +10,7 @@
 
 #include "QuiloCamera.h"
 #include "capture/CaptureContext.h"
+#include "capture/DeviceProperties.h"
 #include "capture/StreamFormats.h"
 #include "common/DeviceList.h"
 #include "common/HResult.h"
@@ -362,7 +363,137 @@ public:
         return S_OK;
     }
 
+    // Controls of the open device.
+    HRESULT STDMETHODCALLTYPE get_ControlCount(LONG *count) override
+    {
+        if (!count) return E_POINTER;
+        *count = 0;
+        RETURN_IF_FAILED(needOpen());
+        *count = static_cast<LONG>(supportedControls().size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ControlName(LONG index, BSTR *name) override
+    {
+        if (!name) return E_POINTER;
+        *name = nullptr;
+        RETURN_IF_FAILED(needOpen());
+        const auto supported = supportedControls();
+        if (index < 0 || static_cast<size_t>(index) >= supported.size())
+            return raise_error(E_INVALIDARG, L"there is no control " + std::to_wstring(index) + L"; " +
+                                                 quoted(device_.wideName) + L" has " +
+                                                 std::to_wstring(supported.size()));
+        return put_bstr(supported[static_cast<size_t>(index)]->name, name);
+    }
+    HRESULT STDMETHODCALLTYPE ControlMin(BSTR name, LONG *v) override { return controlField(name, v, &State::minimum); }
+    HRESULT STDMETHODCALLTYPE ControlMax(BSTR name, LONG *v) override { return controlField(name, v, &State::maximum); }
+    HRESULT STDMETHODCALLTYPE ControlStep(BSTR name, LONG *v) override { return controlField(name, v, &State::step); }
+    HRESULT STDMETHODCALLTYPE ControlDefault(BSTR name, LONG *v) override
+    {
+        return controlField(name, v, &State::defaultValue);
+    }
+    HRESULT STDMETHODCALLTYPE ControlValue(BSTR name, LONG *v) override { return controlField(name, v, &State::value); }
+    HRESULT STDMETHODCALLTYPE ControlCanAuto(BSTR name, VARIANT_BOOL *b) override
+    {
+        return controlFlag(name, b, &State::canAuto);
+    }
+    HRESULT STDMETHODCALLTYPE ControlIsAuto(BSTR name, VARIANT_BOOL *b) override
+    {
+        return controlFlag(name, b, &State::isAuto);
+    }
+    HRESULT STDMETHODCALLTYPE SetControl(BSTR name, LONG value) override
+    {
+        const capture::DeviceProperty *property = nullptr;
+        State state;
+        RETURN_IF_FAILED(readControl(name, property, state));
+        const bool stepped = state.step <= 0 || (static_cast<long long>(value) - state.minimum) % state.step == 0;
+        if (value < state.minimum || value > state.maximum || !stepped)
+            return raise_error(E_INVALIDARG, std::wstring(property->name) + L" takes " + range_text(state) + L"; " +
+                                                 std::to_wstring(value) + L" is not one of them");
+        const HRESULT hr = capture::write_property(context_.procAmp(), context_.cameraControl(), *property, value,
+                                                   false);
+        if (FAILED(hr))
+            return raise_error(hr, quoted(device_.wideName) + L" refused " + property->name + L" = " +
+                                       std::to_wstring(value) + L" (" + describe_hresult(hr) + L")");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetControlAuto(BSTR name) override
+    {
+        const capture::DeviceProperty *property = nullptr;
+        State state;
+        RETURN_IF_FAILED(readControl(name, property, state));
+        if (!state.canAuto)
+            return raise_error(E_INVALIDARG, quoted(device_.wideName) + L" has no automatic mode for " +
+                                                 property->name);
+        const HRESULT hr = capture::write_property(context_.procAmp(), context_.cameraControl(), *property,
+                                                   state.value, true);
+        if (FAILED(hr))
+            return raise_error(hr, quoted(device_.wideName) + L" refused automatic " + property->name + L" (" +
+                                       describe_hresult(hr) + L")");
+        return S_OK;
+    }
+
 private:
+    using State = capture::PropertyState;
+
+    static std::wstring range_text(const State &state)
+    {
+        return L"values from " + std::to_wstring(state.minimum) + L" to " + std::to_wstring(state.maximum) +
+               L" in steps of " + std::to_wstring(state.step);
+    }
+
+    std::vector<const capture::DeviceProperty *> supportedControls()
+    {
+        std::vector<const capture::DeviceProperty *> supported;
+        for (const auto &property : capture::device_properties()) {
+            State state;
+            if (SUCCEEDED(capture::read_property(context_.procAmp(), context_.cameraControl(), property, state)))
+                supported.push_back(&property);
+        }
+        return supported;
+    }
+
+    HRESULT readControl(BSTR name, const capture::DeviceProperty *&property, State &state)
+    {
+        RETURN_IF_FAILED(needOpen());
+        property = capture::find_device_property(name);
+        if (!property) {
+            std::wstring all;
+            for (const auto &p : capture::device_properties()) all += (all.empty() ? L"" : L", ") + std::wstring(p.name);
+            return raise_error(E_INVALIDARG, L"there is no control named " + quoted(name ? name : L"") +
+                                                 L"; controls: " + all);
+        }
+        const HRESULT hr = capture::read_property(context_.procAmp(), context_.cameraControl(), *property, state);
+        if (FAILED(hr)) {
+            std::wstring has;
+            for (const auto *p : supportedControls()) has += (has.empty() ? L"" : L", ") + std::wstring(p->name);
+            return raise_error(hr, quoted(device_.wideName) + L" has no " + property->name + L" control; it has " +
+                                       (has.empty() ? std::wstring(L"none") : has));
+        }
+        return S_OK;
+    }
+
+    HRESULT controlField(BSTR name, LONG *out, LONG State::*field)
+    {
+        if (!out) return E_POINTER;
+        *out = 0;
+        const capture::DeviceProperty *property = nullptr;
+        State state;
+        RETURN_IF_FAILED(readControl(name, property, state));
+        *out = state.*field;
+        return S_OK;
+    }
+
+    HRESULT controlFlag(BSTR name, VARIANT_BOOL *out, bool State::*field)
+    {
+        if (!out) return E_POINTER;
+        *out = VARIANT_FALSE;
+        const capture::DeviceProperty *property = nullptr;
+        State state;
+        RETURN_IF_FAILED(readControl(name, property, state));
+        *out = state.*field ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+
     HRESULT listDevices(std::vector<VideoDevice> &devices)
     {
         const HRESULT hr = list_video_devices(devices);

@@ -1,0 +1,76 @@
+#include "capture/DeviceProperties.h"
+
+#include "common/HResult.h"
+
+namespace quilo::capture {
+
+const std::vector<DeviceProperty> &device_properties()
+{
+    static const std::vector<DeviceProperty> table = {
+        {L"Brightness", false, VideoProcAmp_Brightness},
+        {L"Contrast", false, VideoProcAmp_Contrast},
+        {L"Hue", false, VideoProcAmp_Hue},
+        {L"Saturation", false, VideoProcAmp_Saturation},
+        {L"Sharpness", false, VideoProcAmp_Sharpness},
+        {L"Gamma", false, VideoProcAmp_Gamma},
+        {L"ColorEnable", false, VideoProcAmp_ColorEnable},
+        {L"WhiteBalance", false, VideoProcAmp_WhiteBalance},
+        {L"BacklightCompensation", false, VideoProcAmp_BacklightCompensation},
+        {L"Gain", false, VideoProcAmp_Gain},
+        {L"Pan", true, CameraControl_Pan},
+        {L"Tilt", true, CameraControl_Tilt},
+        {L"Roll", true, CameraControl_Roll},
+        {L"Zoom", true, CameraControl_Zoom},
+        {L"Exposure", true, CameraControl_Exposure},
+        {L"Iris", true, CameraControl_Iris},
+        {L"Focus", true, CameraControl_Focus},
+    };
+    return table;
+}
+
+const DeviceProperty *find_device_property(const wchar_t *name)
+{
+    if (!name) return nullptr;
+    for (const auto &property : device_properties())
+        if (lstrcmpiW(property.name, name) == 0) return &property;
+    return nullptr;
+}
+
+// The two interfaces share their flag values: 1 automatic, 2 manual.
+static_assert(VideoProcAmp_Flags_Auto == CameraControl_Flags_Auto, "automatic flag");
+static_assert(VideoProcAmp_Flags_Manual == CameraControl_Flags_Manual, "manual flag");
+
+HRESULT read_property(IAMVideoProcAmp *procAmp, IAMCameraControl *camera, const DeviceProperty &property,
+                      PropertyState &state)
+{
+    state = PropertyState();
+    LONG capabilities = 0, flags = 0;
+    if (property.cameraControl) {
+        RETURN_HR_IF(E_NOINTERFACE, !camera);
+        RETURN_IF_FAILED(camera->GetRange(property.id, &state.minimum, &state.maximum, &state.step,
+                                          &state.defaultValue, &capabilities));
+        RETURN_IF_FAILED(camera->Get(property.id, &state.value, &flags));
+    } else {
+        RETURN_HR_IF(E_NOINTERFACE, !procAmp);
+        RETURN_IF_FAILED(procAmp->GetRange(property.id, &state.minimum, &state.maximum, &state.step,
+                                           &state.defaultValue, &capabilities));
+        RETURN_IF_FAILED(procAmp->Get(property.id, &state.value, &flags));
+    }
+    state.canAuto = (capabilities & VideoProcAmp_Flags_Auto) != 0;
+    state.isAuto = (flags & VideoProcAmp_Flags_Auto) != 0;
+    return S_OK;
+}
+
+HRESULT write_property(IAMVideoProcAmp *procAmp, IAMCameraControl *camera, const DeviceProperty &property,
+                       LONG value, bool automatic)
+{
+    const LONG flags = automatic ? VideoProcAmp_Flags_Auto : VideoProcAmp_Flags_Manual;
+    if (property.cameraControl) {
+        RETURN_HR_IF(E_NOINTERFACE, !camera);
+        return camera->Set(property.id, value, flags);
+    }
+    RETURN_HR_IF(E_NOINTERFACE, !procAmp);
+    return procAmp->Set(property.id, value, flags);
+}
+
+} // namespace quilo::capture
