@@ -56,6 +56,7 @@ public:
     IAMVideoProcAmp *procAmp() const noexcept { return controls_.procAmp(); }
     IAMAnalogVideoDecoder *videoDecoder() const noexcept { return controls_.videoDecoder(); }
     IAMCameraControl *cameraControl() const noexcept { return controls_.cameraControl(); }
+    IAMCrossbar *crossbar() const noexcept { return controls_.crossbar(); }
 
 private:
     // How the format is settled before connecting: the capture pin's property pages, a size on

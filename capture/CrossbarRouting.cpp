@@ -36,4 +36,63 @@ HRESULT routeCrossbar(IAMCrossbar *crossbar)
     return S_OK;
 }
 
+HRESULT list_video_inputs(IAMCrossbar *crossbar, std::vector<CrossbarInput> &inputs)
+{
+    inputs.clear();
+    RETURN_HR_IF(E_POINTER, !crossbar);
+    LONG outputs = 0, count = 0;
+    RETURN_IF_FAILED(crossbar->get_PinCounts(&outputs, &count));
+    for (LONG i = 0; i < count; ++i) {
+        LONG related = 0, type = 0;
+        RETURN_IF_FAILED(crossbar->get_CrossbarPinInfo(TRUE, i, &related, &type));
+        if (type < PhysConn_Audio_Tuner) inputs.push_back({i, type});
+    }
+    return S_OK;
+}
+
+const wchar_t *video_input_name(LONG physicalType)
+{
+    switch (physicalType) {
+    case PhysConn_Video_Tuner: return L"Tuner";
+    case PhysConn_Video_Composite: return L"Composite";
+    case PhysConn_Video_SVideo: return L"S-Video";
+    case PhysConn_Video_RGB: return L"RGB";
+    case PhysConn_Video_YRYBY: return L"YRYBY";
+    case PhysConn_Video_SerialDigital: return L"Serial Digital";
+    case PhysConn_Video_ParallelDigital: return L"Parallel Digital";
+    case PhysConn_Video_SCSI: return L"SCSI";
+    case PhysConn_Video_AUX: return L"AUX";
+    case PhysConn_Video_1394: return L"1394";
+    case PhysConn_Video_USB: return L"USB";
+    case PhysConn_Video_SCART: return L"SCART";
+    case PhysConn_Video_Black: return L"Black";
+    default: return nullptr;
+    }
+}
+
+HRESULT routed_video_input(IAMCrossbar *crossbar, LONG &input)
+{
+    input = -1;
+    RETURN_HR_IF(E_POINTER, !crossbar);
+    LONG outputs = 0, inputs = 0, output = 0;
+    RETURN_IF_FAILED(crossbar->get_PinCounts(&outputs, &inputs));
+    RETURN_IF_FAILED(find_pin(crossbar, FALSE, outputs, PhysConn_Video_VideoDecoder, output));
+    LONG routed = -1;
+    // S_FALSE or a failure: nothing is routed there.
+    if (crossbar->get_IsRoutedTo(output, &routed) == S_OK) input = routed;
+    return S_OK;
+}
+
+HRESULT route_video_input(IAMCrossbar *crossbar, LONG input)
+{
+    RETURN_HR_IF(E_POINTER, !crossbar);
+    LONG outputs = 0, inputs = 0, output = 0;
+    RETURN_IF_FAILED(crossbar->get_PinCounts(&outputs, &inputs));
+    RETURN_IF_FAILED(find_pin(crossbar, FALSE, outputs, PhysConn_Video_VideoDecoder, output));
+    const HRESULT can = crossbar->CanRoute(output, input);
+    RETURN_IF_FAILED(can);
+    RETURN_HR_IF(E_INVALIDARG, can != S_OK);
+    return crossbar->Route(output, input);
+}
+
 } // namespace quilo::capture

@@ -59,4 +59,15 @@ HRESULT set_video_standard(IAMAnalogVideoDecoder *decoder, const unsigned char *
     return FAILED(hr) ? hr : S_OK;
 }
 
+HRESULT available_video_standards(IAMAnalogVideoDecoder *decoder, std::vector<const char *> &names)
+{
+    names.clear();
+    RETURN_HR_IF(E_POINTER, !decoder);
+    long available = 0;
+    RETURN_IF_FAILED(decoder->get_AvailableTVFormats(&available));
+    for (const auto &entry : kVideoStandards)
+        if (available & entry.value) names.push_back(entry.name);
+    return S_OK;
+}
+
 } // namespace quilo::capture

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <strmif.h>
+#include <vector>
 
 namespace quilo::capture {
 
@@ -15,5 +16,8 @@ const char *video_standard_name(long value) noexcept;
 HRESULT get_video_standard(IAMAnalogVideoDecoder *decoder, unsigned char *name);
 // Sets the decoder's standard by name; S_FALSE without a decoder.
 HRESULT set_video_standard(IAMAnalogVideoDecoder *decoder, const unsigned char *name);
+
+// The table's names of the standards the decoder lists as available, in the table's order.
+HRESULT available_video_standards(IAMAnalogVideoDecoder *decoder, std::vector<const char *> &names);
 
 } // namespace quilo::capture

@@ -32,6 +32,7 @@ public:
     IAMVideoProcAmp *procAmp() const noexcept { return procAmp_.get(); }
     IAMAnalogVideoDecoder *videoDecoder() const noexcept { return decoder_.get(); }
     IAMCameraControl *cameraControl() const noexcept { return cameraControl_.get(); }
+    IAMCrossbar *crossbar() const noexcept { return crossbar_.get(); }
 
     void release();
 

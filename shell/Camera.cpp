@@ -10,6 +10,8 @@
 
 #include "QuiloCamera.h"
 #include "capture/CaptureContext.h"
+#include "capture/CrossbarRouting.h"
+#include "capture/DecoderStandard.h"
 #include "capture/DeviceProperties.h"
 #include "capture/StreamFormats.h"
 #include "common/DeviceList.h"
@@ -70,6 +72,14 @@ DATE local_date(const FILETIME &utc)
     if (!FileTimeToLocalFileTime(&utc, &local)) local = utc;
     const ULONGLONG ticks = (static_cast<ULONGLONG>(local.dwHighDateTime) << 32) | local.dwLowDateTime;
     return static_cast<double>(ticks) / kTicksPerDay - kDateEpochDays;
+}
+
+// A name or path rather than a position: scripts pass strings by value or by reference.
+bool is_text(const VARIANT &value)
+{
+    const VARIANT *v = &value;
+    if (V_VT(v) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
+    return (V_VT(v) & ~VT_BYREF) == VT_BSTR;
 }
 
 // An omitted frame rate (VT_ERROR, as automation passes a missing optional argument) is 0.
@@ -432,8 +442,161 @@ public:
         return S_OK;
     }
 
+    // Analog capture hardware.
+    HRESULT STDMETHODCALLTYPE get_InputCount(LONG *count) override
+    {
+        if (!count) return E_POINTER;
+        *count = 0;
+        std::vector<capture::CrossbarInput> inputs;
+        RETURN_IF_FAILED(readInputs(inputs, /*needCrossbar=*/false));
+        *count = static_cast<LONG>(inputs.size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE InputName(LONG index, BSTR *name) override
+    {
+        if (!name) return E_POINTER;
+        *name = nullptr;
+        std::vector<capture::CrossbarInput> inputs;
+        RETURN_IF_FAILED(readInputs(inputs, true));
+        if (index < 0 || static_cast<size_t>(index) >= inputs.size())
+            return raise_error(E_INVALIDARG, L"there is no video input " + std::to_wstring(index) + L"; inputs: " +
+                                                 input_names(inputs));
+        return put_bstr(input_name(inputs[static_cast<size_t>(index)]), name);
+    }
+    HRESULT STDMETHODCALLTYPE get_Input(BSTR *name) override
+    {
+        if (!name) return E_POINTER;
+        *name = nullptr;
+        std::vector<capture::CrossbarInput> inputs;
+        RETURN_IF_FAILED(readInputs(inputs, true));
+        LONG routed = -1;
+        const HRESULT hr = capture::routed_video_input(context_.crossbar(), routed);
+        if (FAILED(hr)) return raise_error(hr, L"the crossbar's routing cannot be read (" + describe_hresult(hr) + L")");
+        for (const auto &input : inputs)
+            if (input.index == routed) return put_bstr(input_name(input), name);
+        return put_bstr(L"", name);
+    }
+    HRESULT STDMETHODCALLTYPE SelectInput(VARIANT which) override
+    {
+        std::vector<capture::CrossbarInput> inputs;
+        RETURN_IF_FAILED(readInputs(inputs, true));
+        const capture::CrossbarInput *chosen = nullptr;
+        UniqueVariant value;
+        if (is_text(which)) {
+            if (SUCCEEDED(VariantChangeType(value.get(), &which, 0, VT_BSTR)))
+                for (const auto &input : inputs)
+                    if (lstrcmpiW(input_name(input).c_str(), V_BSTR(value.get()) ? V_BSTR(value.get()) : L"") == 0)
+                        chosen = &input;
+        } else if (SUCCEEDED(VariantChangeType(value.get(), &which, 0, VT_I4)) && V_I4(value.get()) >= 0 &&
+                   static_cast<size_t>(V_I4(value.get())) < inputs.size()) {
+            chosen = &inputs[static_cast<size_t>(V_I4(value.get()))];
+        }
+        if (!chosen)
+            return raise_error(E_INVALIDARG, quoted(device_.wideName) + L" has no such video input; inputs: " +
+                                                 input_names(inputs));
+        const HRESULT hr = capture::route_video_input(context_.crossbar(), chosen->index);
+        if (FAILED(hr))
+            return raise_error(hr, L"the crossbar refused to route " + input_name(*chosen) + L" (" +
+                                       describe_hresult(hr) + L")");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_StandardCount(LONG *count) override
+    {
+        if (!count) return E_POINTER;
+        *count = 0;
+        std::vector<const char *> names;
+        RETURN_IF_FAILED(readStandards(names, /*needDecoder=*/false));
+        *count = static_cast<LONG>(names.size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE StandardName(LONG index, BSTR *name) override
+    {
+        if (!name) return E_POINTER;
+        *name = nullptr;
+        std::vector<const char *> names;
+        RETURN_IF_FAILED(readStandards(names, true));
+        if (index < 0 || static_cast<size_t>(index) >= names.size())
+            return raise_error(E_INVALIDARG, L"there is no standard " + std::to_wstring(index) + L"; standards: " +
+                                                 standard_names(names));
+        return put_bstr(widen_ascii(names[static_cast<size_t>(index)]), name);
+    }
+    HRESULT STDMETHODCALLTYPE get_Standard(BSTR *name) override
+    {
+        if (!name) return E_POINTER;
+        *name = nullptr;
+        std::vector<const char *> names;
+        RETURN_IF_FAILED(readStandards(names, true));
+        unsigned char text[11] = {};
+        const HRESULT hr = capture::get_video_standard(context_.videoDecoder(), text);
+        if (FAILED(hr)) return raise_error(hr, L"the decoder's standard cannot be read (" + describe_hresult(hr) + L")");
+        return put_bstr(widen_ascii(reinterpret_cast<const char *>(text)), name);
+    }
+    HRESULT STDMETHODCALLTYPE SetStandard(BSTR name) override
+    {
+        std::vector<const char *> names;
+        RETURN_IF_FAILED(readStandards(names, true));
+        const std::wstring wanted = name ? name : L"";
+        for (const char *offered : names) {
+            if (widen_ascii(offered) != wanted) continue;
+            const HRESULT hr =
+                capture::set_video_standard(context_.videoDecoder(), reinterpret_cast<const unsigned char *>(offered));
+            if (FAILED(hr))
+                return raise_error(hr, L"the decoder refused " + wanted + L" (" + describe_hresult(hr) + L")");
+            return S_OK;
+        }
+        return raise_error(E_INVALIDARG, quoted(device_.wideName) + L" does not offer the standard " + quoted(wanted) +
+                                             L"; standards: " + standard_names(names));
+    }
+
 private:
     using State = capture::PropertyState;
+
+    static std::wstring widen_ascii(const char *text) { return std::wstring(text, text + strlen(text)); }
+
+    static std::wstring input_name(const capture::CrossbarInput &input)
+    {
+        const wchar_t *name = capture::video_input_name(input.physicalType);
+        return name ? name : L"Input " + std::to_wstring(input.index);
+    }
+    static std::wstring input_names(const std::vector<capture::CrossbarInput> &inputs)
+    {
+        std::wstring text;
+        for (const auto &input : inputs) text += (text.empty() ? L"" : L", ") + input_name(input);
+        return text.empty() ? L"none" : text;
+    }
+    static std::wstring standard_names(const std::vector<const char *> &names)
+    {
+        std::wstring text;
+        for (const char *name : names) text += (text.empty() ? L"" : L", ") + widen_ascii(name);
+        return text.empty() ? L"none" : text;
+    }
+
+    HRESULT readInputs(std::vector<capture::CrossbarInput> &inputs, bool needCrossbar)
+    {
+        inputs.clear();
+        RETURN_IF_FAILED(needOpen());
+        if (!context_.crossbar()) {
+            if (!needCrossbar) return S_OK;
+            return raise_error(E_NOINTERFACE, quoted(device_.wideName) + L" has no crossbar: it has no inputs to choose");
+        }
+        const HRESULT hr = capture::list_video_inputs(context_.crossbar(), inputs);
+        if (FAILED(hr)) return raise_error(hr, L"the crossbar's inputs cannot be read (" + describe_hresult(hr) + L")");
+        return S_OK;
+    }
+
+    HRESULT readStandards(std::vector<const char *> &names, bool needDecoder)
+    {
+        names.clear();
+        RETURN_IF_FAILED(needOpen());
+        if (!context_.videoDecoder()) {
+            if (!needDecoder) return S_OK;
+            return raise_error(E_NOINTERFACE, quoted(device_.wideName) + L" has no analog video decoder");
+        }
+        const HRESULT hr = capture::available_video_standards(context_.videoDecoder(), names);
+        if (FAILED(hr))
+            return raise_error(hr, L"the decoder's standards cannot be read (" + describe_hresult(hr) + L")");
+        return S_OK;
+    }
 
     static std::wstring range_text(const State &state)
     {
@@ -519,7 +682,7 @@ private:
         const VARIANT *value = &which;
         if (V_VT(value) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(value)) value = V_VARIANTREF(value);
         UniqueVariant text;
-        if (V_VT(value) != VT_BSTR && V_VT(value) != (VT_BSTR | VT_BYREF)) {
+        if (!is_text(*value)) {
             UniqueVariant number;
             if (FAILED(VariantChangeType(number.get(), const_cast<VARIANT *>(value), 0, VT_I4)))
                 return raise_error(DISP_E_TYPEMISMATCH,

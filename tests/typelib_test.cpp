@@ -308,7 +308,7 @@ TEST_P(TypeLibTest, RecordHasFiveFieldsPointerLast)
 } // namespace
 
 // The automation class's library is the module's second one: its own LIBID, the target's
-// kind, a dual interface whose 35 methods take and give automation types only.
+// kind, a dual interface whose 43 methods take and give automation types only.
 TEST_P(TypeLibTest, AutomationLibraryIsSecondWithADualInterface)
 {
     ComPtr<ITypeLib> camera;
@@ -332,7 +332,7 @@ TEST_P(TypeLibTest, AutomationLibraryIsSecondWithADualInterface)
               type->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION));
     const WORD functions = type->cFuncs;
     vtable->ReleaseTypeAttr(type);
-    ASSERT_EQ(35, functions);
+    ASSERT_EQ(43, functions);
 
     const auto automation = [](const TYPEDESC &t) {
         const TYPEDESC &v = t.vt == VT_PTR ? *t.lptdesc : t;
