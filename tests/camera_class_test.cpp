@@ -1,0 +1,275 @@
+// QuiloVideo.Camera as compiled and late-bound hosts reach it: through the dual interface's
+// vtable and through IDispatch by name, against test camera devices. Expected values come from
+// README (the test picture, the default controls) and the devices' own records.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <oleauto.h>
+#include <dshow.h>
+#include <vfwmsgs.h>
+
+#include "QuiloCamera.h"
+#include "common/ComPtr.h"
+#include "common/Variant.h"
+#include "support/HostProgramTest.h"
+
+namespace qt = quilo::test;
+using quilo::ComPtr;
+using quilo::UniqueBstr;
+using quilo::UniqueVariant;
+
+namespace {
+
+class CameraClassTest : public qt::HostProgramTest
+{
+protected:
+    CameraClassTest() : HostProgramTest("quilo-camera") {}
+
+    void TearDown() override
+    {
+        // Nothing of the object may outlive the test.
+        if (camera_) EXPECT_EQ(0u, camera_.detach()->Release());
+        HostProgramTest::TearDown();
+    }
+
+    IQuiloCamera *create()
+    {
+        EXPECT_EQ(S_OK, CoCreateInstance(CLSID_Camera, nullptr, CLSCTX_INPROC_SERVER, IID_IQuiloCamera,
+                                         camera_.put_void()));
+        return camera_.get();
+    }
+
+    static VARIANT text(const wchar_t *s)
+    {
+        VARIANT v;
+        V_VT(&v) = VT_BSTR;
+        V_BSTR(&v) = SysAllocString(s);
+        return v;
+    }
+    static VARIANT missing()
+    {
+        VARIANT v;
+        V_VT(&v) = VT_ERROR;
+        V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+        return v;
+    }
+
+    // Opens by name with the size and rate left out.
+    HRESULT open(const wchar_t *name)
+    {
+        UniqueVariant device;
+        *device.get() = text(name);
+        return camera_->Open(*device.get(), 0, 0, missing());
+    }
+
+    // The description the last failure left on this thread.
+    static std::string error_text()
+    {
+        ComPtr<IErrorInfo> info;
+        if (GetErrorInfo(0, info.put()) != S_OK || !info) return "(no error information)";
+        UniqueBstr description;
+        info->GetDescription(description.put());
+        return description.get() ? qt::narrow(description.get()) : "";
+    }
+
+    ComPtr<IQuiloCamera> camera_;
+};
+
+TEST_F(CameraClassTest, VtableOpensByNameAndGrabsTheDocumentedPicture)
+{
+    ASSERT_TRUE(qt::add_device("Vtable Cam", "--tag 3"));
+    IQuiloCamera *camera = create();
+    ASSERT_TRUE(camera);
+    LONG count = 0;
+    ASSERT_EQ(S_OK, camera->get_DeviceCount(&count));
+    ASSERT_EQ(1, count);
+    UniqueBstr name;
+    ASSERT_EQ(S_OK, camera->DeviceName(0, name.put()));
+    EXPECT_EQ("Vtable Cam", qt::narrow(name.get()));
+
+    ASSERT_EQ(S_OK, open(L"Vtable Cam"));
+    ASSERT_EQ(S_OK, camera->Grab(4000));
+    LONG width = 0, height = 0, number = 0;
+    ASSERT_EQ(S_OK, camera->get_Width(&width));
+    ASSERT_EQ(S_OK, camera->get_Height(&height));
+    ASSERT_EQ(S_OK, camera->get_FrameNumber(&number));
+    EXPECT_EQ(640, width);
+    EXPECT_EQ(480, height);
+    EXPECT_GE(number, 1);
+
+    UniqueVariant pixels;
+    ASSERT_EQ(S_OK, camera->get_Pixels(pixels.put()));
+    ASSERT_EQ(VT_ARRAY | VT_UI1, V_VT(pixels.get()));
+    SAFEARRAY *array = V_ARRAY(pixels.get());
+    LONG upper = -1;
+    ASSERT_EQ(S_OK, SafeArrayGetUBound(array, 1, &upper));
+    ASSERT_EQ(640 * 480 * 3, upper + 1);
+    void *data = nullptr;
+    ASSERT_EQ(S_OK, SafeArrayAccessData(array, &data));
+    std::string why;
+    EXPECT_GT(qt::frame_number(static_cast<const unsigned char *>(data), 640, 480, 640 * 3, true, 3, &why), 0) << why;
+    SafeArrayUnaccessData(array);
+
+    // Closing keeps the host's copy of the frame.
+    ASSERT_EQ(S_OK, camera->Close());
+    LONG rgb = 0;
+    EXPECT_EQ(S_OK, camera->Pixel(0, 1, &rgb));
+    EXPECT_EQ(3, rgb >> 16);
+    EXPECT_EQ(1, (rgb >> 8) & 0xFF);
+}
+
+TEST_F(CameraClassTest, DispatchByNameWithOptionalArgumentsLeftOut)
+{
+    ASSERT_TRUE(qt::add_device("Dispatch Cam", "--tag 5"));
+    ComPtr<IDispatch> dispatch;
+    ASSERT_TRUE(create());
+    ASSERT_EQ(S_OK, camera_.query(IID_IDispatch, dispatch));
+    const auto call = [&](const wchar_t *member, WORD flags, std::vector<VARIANT> args, VARIANT *result) {
+        DISPID id = 0;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
+        HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        if (FAILED(hr)) return hr;
+        DISPPARAMS params = {args.data(), nullptr, static_cast<UINT>(args.size()), 0}; // arguments last first
+        EXCEPINFO exception = {};
+        hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, nullptr);
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
+        return hr;
+    };
+    UniqueVariant name;
+    *name.get() = text(L"Dispatch Cam");
+    ASSERT_EQ(S_OK, call(L"Open", DISPATCH_METHOD, {*name.get()}, nullptr));
+    ASSERT_EQ(S_OK, call(L"Grab", DISPATCH_METHOD, {}, nullptr));
+    UniqueVariant width, pixel;
+    ASSERT_EQ(S_OK, call(L"Width", DISPATCH_PROPERTYGET, {}, width.put()));
+    EXPECT_EQ(VT_I4, V_VT(width.get()));
+    EXPECT_EQ(640, V_I4(width.get()));
+    VARIANT x, y;
+    V_VT(&x) = VT_I4, V_I4(&x) = 0;
+    V_VT(&y) = VT_I4, V_I4(&y) = 2;
+    ASSERT_EQ(S_OK, call(L"Pixel", DISPATCH_METHOD, {y, x}, pixel.put()));
+    EXPECT_EQ(5, V_I4(pixel.get()) >> 16);
+    EXPECT_EQ(2, (V_I4(pixel.get()) >> 8) & 0xFF);
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, call(L"NoSuchMember", DISPATCH_METHOD, {}, nullptr));
+}
+
+TEST_F(CameraClassTest, FailuresCarryASentenceThroughBothBindings)
+{
+    ASSERT_TRUE(qt::add_device("Error Cam"));
+    IQuiloCamera *camera = create();
+    ASSERT_TRUE(camera);
+    ComPtr<ISupportErrorInfo> support;
+    ASSERT_EQ(S_OK, camera_.query(IID_ISupportErrorInfo, support));
+    EXPECT_EQ(S_OK, support->InterfaceSupportsErrorInfo(IID_IQuiloCamera));
+
+    EXPECT_EQ(VFW_E_WRONG_STATE, camera->Grab(100));
+    EXPECT_EQ("QuiloVideo.Camera: no device is open; call Open first", error_text());
+    EXPECT_EQ(E_INVALIDARG, open(L"Front"));
+    EXPECT_EQ("QuiloVideo.Camera: no video input device is named 'Front'; devices: 'Error Cam'", error_text());
+
+    UniqueVariant device;
+    *device.get() = text(L"Error Cam");
+    VARIANT rate;
+    V_VT(&rate) = VT_R8;
+    V_R8(&rate) = 99;
+    EXPECT_EQ(VFW_E_INVALIDMEDIATYPE, camera->Open(*device.get(), 640, 480, rate));
+    const std::string refused = error_text();
+    EXPECT_TRUE(qt::contains(refused, "'Error Cam' does not offer 640x480 at 99 fps; it offers 640x480 RGB24 at 30 fps"))
+        << refused;
+
+    // Late-bound: the same sentence comes back in EXCEPINFO with the HRESULT.
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(S_OK, camera_.query(IID_IDispatch, dispatch));
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"Open")};
+    ASSERT_EQ(S_OK, dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
+    UniqueVariant front;
+    *front.get() = text(L"Front");
+    DISPPARAMS params = {front.get(), nullptr, 1, 0};
+    EXCEPINFO exception = {};
+    EXPECT_EQ(DISP_E_EXCEPTION,
+              dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, &exception, nullptr));
+    EXPECT_EQ(E_INVALIDARG, exception.scode);
+    EXPECT_EQ("QuiloVideo.Camera: no video input device is named 'Front'; devices: 'Error Cam'",
+              exception.bstrDescription ? qt::narrow(exception.bstrDescription) : "");
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+}
+
+// README's default device has eight procamp controls and no camera control; a Set reaches the
+// device's own record, and a value off the range is refused with the range in the text.
+TEST_F(CameraClassTest, ControlsByNameReachTheDevice)
+{
+    ASSERT_TRUE(qt::add_device("Control Cam"));
+    ASSERT_TRUE(qt::add_device("Bare Cam", "--procamp none"));
+    IQuiloCamera *camera = create();
+    ASSERT_TRUE(camera);
+    ASSERT_EQ(S_OK, open(L"Control Cam"));
+    LONG count = 0;
+    ASSERT_EQ(S_OK, camera->get_ControlCount(&count));
+    EXPECT_EQ(8, count);
+    UniqueBstr brightness(L"brightness");
+    LONG low = 0, high = 0;
+    ASSERT_EQ(S_OK, camera->ControlMin(brightness.get(), &low));
+    ASSERT_EQ(S_OK, camera->ControlMax(brightness.get(), &high));
+    ASSERT_LT(low, high);
+    ASSERT_EQ(S_OK, camera->SetControl(brightness.get(), high));
+    const qt::DeviceRecord record = qt::read_device_record("Control Cam");
+    ASSERT_FALSE(record.procAmpSets.empty());
+    EXPECT_EQ(VideoProcAmp_Brightness, record.procAmpSets.back().property);
+    EXPECT_EQ(high, record.procAmpSets.back().value);
+    EXPECT_EQ(VideoProcAmp_Flags_Manual, record.procAmpSets.back().flags);
+
+    EXPECT_EQ(E_INVALIDARG, camera->SetControl(brightness.get(), high + 1));
+    EXPECT_EQ("QuiloVideo.Camera: Brightness takes values from " + std::to_string(low) + " to " +
+                  std::to_string(high) + " in steps of 1; " + std::to_string(high + 1) + " is not one of them",
+              error_text());
+    UniqueBstr focus(L"Focus");
+    LONG value = 0;
+    EXPECT_TRUE(FAILED(camera->ControlValue(focus.get(), &value)));
+    EXPECT_TRUE(qt::contains(error_text(), "'Control Cam' has no Focus control")) << error_text();
+
+    // A device without controls still opens and lists none.
+    ASSERT_EQ(S_OK, open(L"Bare Cam"));
+    ASSERT_EQ(S_OK, camera->get_ControlCount(&count));
+    EXPECT_EQ(0, count);
+}
+
+TEST_F(CameraClassTest, CrossbarInputsAndStandardsOfACaptureCard)
+{
+    ASSERT_TRUE(qt::add_device("Card", "--crossbar composite,svideo,tuner/decoder"));
+    ASSERT_TRUE(qt::add_device("Webcam"));
+    IQuiloCamera *camera = create();
+    ASSERT_TRUE(camera);
+    ASSERT_EQ(S_OK, open(L"Card"));
+    LONG inputs = 0;
+    ASSERT_EQ(S_OK, camera->get_InputCount(&inputs));
+    ASSERT_EQ(3, inputs);
+    UniqueBstr routed, second;
+    ASSERT_EQ(S_OK, camera->get_Input(routed.put()));
+    EXPECT_EQ("Composite", qt::narrow(routed.get()));
+    ASSERT_EQ(S_OK, camera->InputName(1, second.put()));
+    EXPECT_EQ("S-Video", qt::narrow(second.get()));
+    UniqueVariant svideo;
+    *svideo.get() = text(L"s-video");
+    ASSERT_EQ(S_OK, camera->SelectInput(*svideo.get()));
+    ASSERT_EQ(S_OK, camera->get_Input(routed.put()));
+    EXPECT_EQ("S-Video", qt::narrow(routed.get()));
+    const qt::DeviceRecord record = qt::read_device_record("Card");
+    ASSERT_FALSE(record.routes.empty());
+    EXPECT_EQ(1, record.routes.back().second);
+
+    UniqueBstr pal(L"PAL_B"), standard;
+    ASSERT_EQ(S_OK, camera->SetStandard(pal.get()));
+    ASSERT_EQ(S_OK, camera->get_Standard(standard.put()));
+    EXPECT_EQ("PAL_B", qt::narrow(standard.get()));
+
+    ASSERT_EQ(S_OK, open(L"Webcam"));
+    ASSERT_EQ(S_OK, camera->get_InputCount(&inputs));
+    EXPECT_EQ(0, inputs);
+    EXPECT_EQ(E_NOINTERFACE, camera->SelectInput(*svideo.get()));
+    EXPECT_EQ("QuiloVideo.Camera: 'Webcam' has no crossbar: it has no inputs to choose", error_text());
+}
+
+} // namespace

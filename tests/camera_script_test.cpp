@@ -1,0 +1,47 @@
+// QuiloVideo.Camera from the script engines a late-bound host has: tests/scripts/camera.vbs and
+// camera.js run by Wine's own cscript.exe against a test camera device. Each script checks the
+// device list, a format and rate, the documented picture, frame numbers and stream times, and a
+// missing device's error text; this program checks how it ended and the PNG it wrote.
+#include <gtest/gtest.h>
+
+#include "WicDecode.h"
+#include "support/HostProgramTest.h"
+
+namespace qt = quilo::test;
+
+namespace {
+
+constexpr char kDevice[] = "Script Camera";
+constexpr int kTag = 7; // the red of the device's picture
+
+class CameraScriptTest : public qt::HostProgramTest
+{
+protected:
+    CameraScriptTest() : HostProgramTest("quilo-scripts") {}
+
+    void run(const std::string &script)
+    {
+        ASSERT_TRUE(qt::add_device(kDevice, "--tag " + std::to_string(kTag) + " --fps 20"));
+        const std::string png = file("frame.png");
+        const qt::ProgramRun run = qt::run_program("cscript.exe //nologo \"" + std::string(QUILO_SCRIPTS_DIR) + "\\" +
+                                                       script + "\" \"" + kDevice + "\" " + std::to_string(kTag) +
+                                                       " \"" + png + "\"",
+                                                   120000);
+        // Wine's cscript exits with 0 after a script it could not parse or that stopped at an
+        // error, without a word: the script's own last line counts too.
+        EXPECT_EQ(0u, run.exitCode) << run;
+        EXPECT_TRUE(qt::contains(run.output, script + ": all checks passed")) << run;
+
+        qt::DecodedImage image;
+        ASSERT_EQ(S_OK, qt::decode_image(png, image));
+        ASSERT_EQ(640u, image.width);
+        ASSERT_EQ(480u, image.height);
+        std::string why;
+        EXPECT_GT(qt::frame_number(image.bgr.data(), 640, 480, 640 * 3, true, kTag, &why), 0) << why;
+    }
+};
+
+TEST_F(CameraScriptTest, VBScript) { run("camera.vbs"); }
+TEST_F(CameraScriptTest, JScript) { run("camera.js"); }
+
+} // namespace
