@@ -4,6 +4,9 @@
 // missing device's error text; this program checks how it ended and the PNG it wrote.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "WicDecode.h"
 #include "support/HostProgramTest.h"
 
@@ -39,9 +42,45 @@ protected:
         std::string why;
         EXPECT_GT(qt::frame_number(image.bgr.data(), 640, 480, 640 * 3, true, kTag, &why), 0) << why;
     }
+
+    // README's example of a language (its fenced block) written to a script file of the test's
+    // folder and run by cscript in that folder.
+    qt::ProgramRun runReadmeExample(const std::string &language, const std::string &fileName)
+    {
+        std::ifstream readme(std::string(QUILO_SCRIPTS_DIR) + "\\..\\..\\README.md");
+        EXPECT_TRUE(readme.good()) << "README.md is not beside tests/";
+        std::ostringstream example;
+        bool inside = false;
+        for (std::string line; std::getline(readme, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (inside && line.rfind("```", 0) == 0) break;
+            if (inside) example << line << "\r\n";
+            if (line == "```" + language) inside = true;
+        }
+        EXPECT_FALSE(example.str().empty()) << "README has no " << language << " example";
+        std::ofstream(file(fileName)) << example.str();
+        return qt::run_program("cmd.exe /c cd /d \"" + file("") + "\" && cscript.exe //nologo " + fileName, 120000);
+    }
 };
 
 TEST_F(CameraScriptTest, VBScript) { run("camera.vbs"); }
 TEST_F(CameraScriptTest, JScript) { run("camera.js"); }
+
+TEST_F(CameraScriptTest, ReadmeExamplesRun)
+{
+    ASSERT_TRUE(qt::add_device(kDevice, "--tag " + std::to_string(kTag)));
+    const qt::ProgramRun vbs = runReadmeExample("vbscript", "grab.vbs");
+    EXPECT_TRUE(qt::contains(vbs.output, "0: " + std::string(kDevice))) << vbs;
+    EXPECT_TRUE(qt::contains(vbs.output, "640x480, frame ")) << vbs;
+    EXPECT_TRUE(qt::contains(vbs.output, "top-left pixel: &H7")) << vbs; // red is the tag
+    qt::DecodedImage image;
+    EXPECT_EQ(S_OK, qt::decode_image(file("frame.png"), image)) << vbs;
+
+    const qt::ProgramRun js = runReadmeExample("jscript", "grab.js");
+    EXPECT_TRUE(qt::contains(js.output, "QuiloVideo.Camera: no video input device is named 'No Such Camera'; devices: '" +
+                                            std::string(kDevice) + "'"))
+        << js;
+    EXPECT_TRUE(qt::contains(js.output, "640x480, first pixel " + std::to_string(kTag) + ",0,")) << js;
+}
 
 } // namespace
