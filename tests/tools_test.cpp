@@ -70,7 +70,36 @@ TEST_F(ToolsTest, ListShowsEveryDeviceAtThePositionTheComponentUses)
     ASSERT_TRUE(qt::add_device("Tools Cam C", "--no-name"));
     run = tool("list");
     EXPECT_EQ(0u, run.exitCode) << run;
-    EXPECT_EQ("0  tools cam a\r\n1  Tools Cam B\r\n2  (no name)\r\n", run.output);
+    std::string positions; // the device lines; each device's details follow it indented
+    for (size_t at = 0, end; at < run.output.size(); at = end + 1) {
+        end = run.output.find('\n', at);
+        if (end == std::string::npos) end = run.output.size();
+        if (run.output[at] != ' ') positions += run.output.substr(at, end + 1 - at);
+    }
+    EXPECT_EQ("0  tools cam a\r\n1  Tools Cam B\r\n2  (no name)\r\n", positions);
+    // README's default device: one 640x480 RGB24 format at 30 fps first.
+    EXPECT_TRUE(contains(run.output, "0  tools cam a\r\n    path: ")) << run.output;
+    EXPECT_TRUE(contains(run.output, "    format 0: 640x480 RGB24 30 fps\r\n")) << run.output;
+}
+
+TEST_F(ToolsTest, GrabTakesADeviceByNameAndAFrameRate)
+{
+    ASSERT_TRUE(qt::add_device("Other Cam"));
+    ASSERT_TRUE(qt::add_device("Rate Cam", "--tag 9 --fps 20"));
+    ToolRun run = tool("grab --device \"Rate Cam\" --size 320x240 --fps 20 --out \"" + file("rate") + "\"");
+    ASSERT_EQ(0u, run.exitCode) << run;
+    EXPECT_TRUE(contains(run.output, "device 1: Rate Cam")) << run.output;
+    frame_in("rate.png", 320, 240, 9);
+    frame_in("rate.bmp", 320, 240, 9);
+
+    run = tool("grab --device \"Rate Cam\" --fps 25");
+    EXPECT_EQ(1u, run.exitCode) << run;
+    EXPECT_TRUE(contains(run.output, "'Rate Cam' does not offer 640x480 at 25 fps; it offers 640x480 RGB24 at 20 fps"))
+        << run.output;
+    run = tool("grab --device Nobody");
+    EXPECT_EQ(1u, run.exitCode) << run;
+    EXPECT_TRUE(contains(run.output, "no video input device is named 'Nobody'; devices: 'Other Cam', 'Rate Cam'"))
+        << run.output;
 }
 
 TEST_F(ToolsTest, GrabWritesPngAndBmpShowingTheDevicePictureInEitherRowOrder)

@@ -1,6 +1,7 @@
 #include "tools/CommandLine.h"
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "tools/NumberText.h"
@@ -20,7 +21,7 @@ const char kUsage[] =
     "\n"
     "commands:\n"
     "  list        List the video input devices: position and name, in the order the\n"
-    "              component counts them.\n"
+    "              component counts them, with each one's device path and formats.\n"
     "  grab        Open a device, grab frames and write each as PNG and BMP; print the record\n"
     "              (width, height, depth, channels, stride).\n"
     "  controls    Show the eight camera image controls (supported, value); --set changes\n"
@@ -29,7 +30,7 @@ const char kUsage[] =
     "  help        Show this text.\n"
     "\n"
     "options (all commands that open a device):\n"
-    "  --device N       device position as `list` shows it (default 0)\n"
+    "  --device N|NAME  device position as `list` shows it (default 0), or its exact name\n"
     "  --size WxH       frame size the device is set to (default 640x480); a device that\n"
     "                   refuses it makes the component show \"SetFormat Failed\" and fail\n"
     "\n"
@@ -37,6 +38,8 @@ const char kUsage[] =
     "  --pages          show the capture pin's property pages instead of setting --size\n"
     "  --flip           ask the component for top-down rows (default)\n"
     "  --no-flip        ask for bottom-up rows; the files show the same picture either way\n"
+    "  --fps RATE       open the format of --size at RATE frames per second, through the\n"
+    "                   automation class QuiloVideo.Camera (top-down rows)\n"
     "  --count K        grab K frames (default 1)\n"
     "  --out PREFIX     write PREFIX.png and PREFIX.bmp (default: frame), or PREFIX-1.png,\n"
     "                   PREFIX-1.bmp, ... when K is above 1\n"
@@ -56,6 +59,7 @@ const char kUsage[] =
     "  quilo-grab list\n"
     "  quilo-grab grab --device 0 --size 1280x720 --out shot\n"
     "  quilo-grab grab --pages --count 3\n"
+    "  quilo-grab grab --device \"USB Camera\" --size 1280x720 --fps 15\n"
     "  quilo-grab controls --set brightness=10 --set gamma=120\n"
     "  quilo-grab standard --set PAL_B\n"
     "\n"
@@ -125,8 +129,21 @@ bool parse_command_line(int argc, char **argv, Options &options, std::string &er
             return true;
         } else if (arg == "--device") {
             if (!needs(opensDevice)) return false;
+            // A position, or else the device's exact name.
             if (!parse_long(value, 0, 0x7FFFFFFF, options.device)) {
-                error = "--device needs a position (0, 1, ...), not '" + std::string(value) + "'";
+                options.deviceName = value;
+                if (options.deviceName.empty() || options.deviceName[0] == '-') {
+                    error = "--device needs a position (0, 1, ...) or a device name, not '" + std::string(value) + "'";
+                    return false;
+                }
+            }
+            ++i;
+        } else if (arg == "--fps") {
+            if (!needs(c == Command::Grab)) return false;
+            char *end = nullptr;
+            options.fps = std::strtod(value, &end);
+            if (!end || *end || !(options.fps > 0 && options.fps <= 1000)) {
+                error = "--fps needs a frame rate above 0 and up to 1000, not '" + std::string(value) + "'";
                 return false;
             }
             ++i;
@@ -195,6 +212,10 @@ bool parse_command_line(int argc, char **argv, Options &options, std::string &er
             error = "unknown option '" + arg + "'";
             return false;
         }
+    }
+    if (options.pages && options.fps > 0) {
+        error = "--pages and --fps exclude each other: the property pages choose the format";
+        return false;
     }
     if (options.pages && sizeGiven) {
         error = "--pages and --size exclude each other: the property pages choose the size";

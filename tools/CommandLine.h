@@ -20,6 +20,8 @@ struct Options
 {
     Command command = Command::Help;
     long device = 0;
+    std::string deviceName;       // --device NAME: the device with exactly this name
+    double fps = 0;               // grab --fps: opened through QuiloVideo.Camera at this rate
     long width = 640;
     long height = 480;
     bool pages = false;           // grab: property pages instead of a frame size

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "QuiloCamera.h"
+#include "common/HResult.h"
+#include "common/Variant.h"
 #include "tools/CameraControlTable.h"
 #include "tools/ComApartment.h"
 #include "tools/CommandLine.h"
@@ -38,13 +41,138 @@ std::string device_label(long position)
     return "";
 }
 
+std::string output_name(const Options &options, long index, const char *extension);
+
+std::string narrow(const wchar_t *text)
+{
+    if (!text || !*text) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 1 ? static_cast<size_t>(n) : 1, '\0');
+    if (n > 1) WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, nullptr, nullptr);
+    out.resize(n > 1 ? static_cast<size_t>(n - 1) : 0);
+    return out;
+}
+
+// The sentence the automation class left with its failure, or "".
+std::string error_description()
+{
+    ComPtr<IErrorInfo> info;
+    UniqueBstr text;
+    if (GetErrorInfo(0, info.put()) != S_OK || !info || FAILED(info->GetDescription(text.put()))) return {};
+    return narrow(text.get());
+}
+
+int fail_camera(const std::string &what, HRESULT hr)
+{
+    const std::string sentence = error_description();
+    if (!sentence.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, sentence.c_str());
+    return fail(what, hr);
+}
+
+VARIANT position_variant(long position)
+{
+    VARIANT v;
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = position;
+    return v;
+}
+
+// A device's path and formats, read through the automation class; nothing when it is not
+// registered (the names alone are listed then, as the device walk gives them).
+void print_device_details(IQuiloCamera *camera, long position)
+{
+    UniqueBstr path;
+    if (SUCCEEDED(camera->DevicePath(position, path.put())))
+        std::printf("    path: %s\n", path.get() && *path.get() ? narrow(path.get()).c_str() : "(none)");
+    const VARIANT device = position_variant(position);
+    LONG count = 0;
+    if (FAILED(camera->FormatCount(device, &count))) {
+        std::printf("    formats: %s\n", error_description().c_str());
+        return;
+    }
+    for (LONG i = 0; i < count; ++i) {
+        LONG width = 0, height = 0;
+        double low = 0, high = 0;
+        UniqueBstr subtype;
+        if (FAILED(camera->FormatWidth(device, i, &width)) || FAILED(camera->FormatHeight(device, i, &height)) ||
+            FAILED(camera->FormatMinRate(device, i, &low)) || FAILED(camera->FormatMaxRate(device, i, &high)) ||
+            FAILED(camera->FormatSubtype(device, i, subtype.put())))
+            continue;
+        if (low == high) std::printf("    format %ld: %ldx%ld %s %g fps\n", i, width, height, narrow(subtype.get()).c_str(), high);
+        else std::printf("    format %ld: %ldx%ld %s %g-%g fps\n", i, width, height, narrow(subtype.get()).c_str(), low, high);
+    }
+}
+
 int run_list()
 {
     std::vector<VideoDevice> devices;
     const HRESULT hr = list_video_devices(devices);
     if (FAILED(hr)) return fail("listing video input devices", hr);
     if (devices.empty()) std::printf("No video input devices.\n");
-    for (const auto &d : devices) std::printf("%ld  %s\n", d.position, d.hasName ? d.name.c_str() : "(no name)");
+    ComPtr<IQuiloCamera> camera;
+    ignore_result(CoCreateInstance(CLSID_Camera, nullptr, CLSCTX_INPROC_SERVER, IID_IQuiloCamera, camera.put_void()),
+                  "without the automation class the list has names only");
+    for (const auto &d : devices) {
+        std::printf("%ld  %s\n", d.position, d.hasName ? d.name.c_str() : "(no name)");
+        if (camera) print_device_details(camera.get(), d.position);
+    }
+    return 0;
+}
+
+// --device NAME: the position of the one device with exactly that name.
+int resolve_device(Options &options)
+{
+    if (options.deviceName.empty()) return 0;
+    std::vector<VideoDevice> devices;
+    const HRESULT hr = list_video_devices(devices);
+    if (FAILED(hr)) return fail("listing video input devices", hr);
+    int matches = 0;
+    std::string names;
+    for (const auto &d : devices) {
+        names += (names.empty() ? "'" : ", '") + d.name + "'";
+        if (d.hasName && d.name == options.deviceName) {
+            options.device = d.position;
+            ++matches;
+        }
+    }
+    if (matches == 1) return 0;
+    std::fprintf(stderr, "%s: %s '%s'; devices: %s\n", kProgram,
+                 matches ? "more than one video input device is named" : "no video input device is named",
+                 options.deviceName.c_str(), names.empty() ? "none" : names.c_str());
+    return kExitFailure;
+}
+
+// grab --fps: the format and rate are chosen through the automation class, which writes the files.
+int run_grab_at_rate(const Options &options)
+{
+    ComPtr<IQuiloCamera> camera;
+    HRESULT hr = CoCreateInstance(CLSID_Camera, nullptr, CLSCTX_INPROC_SERVER, IID_IQuiloCamera, camera.put_void());
+    if (FAILED(hr)) return fail("CoCreateInstance(QuiloVideo.Camera)", hr);
+    std::printf("device %ld: %s\n", options.device, device_label(options.device).c_str());
+    VARIANT rate;
+    V_VT(&rate) = VT_R8;
+    V_R8(&rate) = options.fps;
+    hr = camera->Open(position_variant(options.device), options.width, options.height, rate);
+    if (FAILED(hr)) return fail_camera("Open", hr);
+    for (long i = 1; i <= options.count; ++i) {
+        hr = camera->Grab(8000);
+        if (FAILED(hr)) return fail_camera("Grab", hr);
+        LONG width = 0, height = 0, number = 0;
+        double seconds = 0;
+        if (FAILED(hr = camera->get_Width(&width)) || FAILED(hr = camera->get_Height(&height)) ||
+            FAILED(hr = camera->get_FrameNumber(&number)) || FAILED(hr = camera->get_StreamTime(&seconds)))
+            return fail_camera("reading the frame", hr);
+        std::printf("frame %ld: width %ld, height %ld, number %ld, stream time %.3f s\n", i, width, height, number,
+                    seconds);
+        for (const char *extension : {".png", ".bmp"}) {
+            const std::string name = output_name(options, i, extension);
+            UniqueBstr path(std::wstring(name.begin(), name.end()).c_str());
+            hr = camera->SaveFrame(path.get());
+            if (FAILED(hr)) return fail_camera("writing " + name, hr);
+        }
+        std::printf("wrote %s and %s\n", output_name(options, i, ".png").c_str(), output_name(options, i, ".bmp").c_str());
+        std::fflush(stdout);
+    }
     return 0;
 }
 
@@ -83,6 +211,7 @@ std::string output_name(const Options &options, long index, const char *extensio
 
 int run_grab(const Options &options)
 {
+    if (options.fps > 0) return run_grab_at_rate(options);
     OpenDevice device;
     if (const int failed = open_device(options, !options.pages, device)) return failed;
     ICQuiloVideoProcClass *proc = device.proc.get();
@@ -210,6 +339,7 @@ int run(int argc, char **argv)
 
     host::ComApartment com;
     if (FAILED(com.result())) return fail("CoInitializeEx", com.result());
+    if (const int failed = resolve_device(options)) return failed;
     switch (options.command) {
     case Command::List: return run_list();
     case Command::Grab: return run_grab(options);
