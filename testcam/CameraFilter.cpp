@@ -56,7 +56,7 @@ HRESULT CameraFilter::create(REFIID iid, void **out)
 }
 
 CameraFilter::CameraFilter()
-    : BaseFilter(kClsidTestCamera, AM_FILTER_MISC_FLAGS_IS_SOURCE, true), pin_(*this)
+    : BaseFilter(kClsidTestCamera, AM_FILTER_MISC_FLAGS_IS_SOURCE, true), pin_(*this), stillPin_(*this)
 {
     apply(options_);
 }
@@ -77,9 +77,14 @@ void CameraFilter::apply(const DeviceOptions &options)
                         state);
     decoder_.configure({options.standard, options.decoderFail, options.decoderSFalse}, state);
     pin_.configure(options, state);
+    stillPin_.configure(options);
 }
 
-IPin *CameraFilter::pin(ULONG index) const { return index == 0 ? &pin_ : nullptr; }
+IPin *CameraFilter::pin(ULONG index) const
+{
+    if (options_.stillPinFirst) return index == 0 ? static_cast<IPin *>(&stillPin_) : index == 1 ? &pin_ : nullptr;
+    return index == 0 ? &pin_ : nullptr;
+}
 
 HRESULT CameraFilter::queryExtra(REFIID iid, void **out)
 {

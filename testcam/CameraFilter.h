@@ -10,6 +10,7 @@
 
 #include "testcam/AnalogInput.h"
 #include "testcam/CapturePin.h"
+#include "testcam/StillPin.h"
 #include "testcam/DeviceOptions.h"
 #include "testcam/DeviceRegistry.h"
 #include "testcam/ProcAmp.h"
@@ -60,7 +61,8 @@ public:
     HRESULT STDMETHODCALLTYPE put_OutputEnable(LONG enable) override;
     HRESULT STDMETHODCALLTYPE get_OutputEnable(LONG *enable) override;
 
-    ULONG pinCount() const override { return 1; }
+    // The capture pin, after a still pin with --still-pin-first.
+    ULONG pinCount() const override { return options_.stillPinFirst ? 2 : 1; }
     IPin *pin(ULONG index) const override;
 
 protected:
@@ -84,6 +86,7 @@ private:
     Crossbar crossbar_;
     VideoDecoder decoder_;
     mutable CapturePin pin_;
+    mutable StillPin stillPin_;
 };
 
 } // namespace quilo::testcam

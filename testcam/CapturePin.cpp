@@ -1,6 +1,8 @@
 #include "testcam/CapturePin.h"
 
 #include <objbase.h>
+#include <amvideo.h>
+#include <dvdmedia.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
 #include <climits>
@@ -17,6 +19,8 @@
 
 namespace quilo::testcam {
 namespace {
+
+constexpr REFERENCE_TIME kUnitsPerSecond = 10000000; // 100 ns units
 
 constexpr LONG kMinSide = 16;
 constexpr LONG kMaxSide = 4096;
@@ -47,6 +51,7 @@ void CapturePin::configure(const DeviceOptions &options, const DeviceState *stat
     options_ = options;
     state_ = state;
     formatSet_ = false;
+    rate_ = options.fps;
 }
 
 std::vector<std::pair<LONG, LONG>> CapturePin::capabilities() const
@@ -62,7 +67,21 @@ VideoHeader CapturePin::header() const
     return options_.caps == CapsMode::VideoInfo2 ? VideoHeader::Info2 : VideoHeader::Info;
 }
 
-REFERENCE_TIME CapturePin::frameTime() const { return options_.fps > 0 ? 10000000 / options_.fps : 0; }
+REFERENCE_TIME CapturePin::frameTime() const { return rate_ > 0 ? kUnitsPerSecond / rate_ : 0; }
+
+// The rate a format asks for within the device's range: its AvgTimePerFrame, or the current rate
+// where it gives none; 0 for a rate outside the range.
+long CapturePin::requestedRate(const AM_MEDIA_TYPE &mt) const
+{
+    REFERENCE_TIME interval = 0;
+    if (IsEqualGUID(mt.formattype, FORMAT_VideoInfo) && mt.cbFormat >= sizeof(VIDEOINFOHEADER) && mt.pbFormat)
+        interval = reinterpret_cast<const VIDEOINFOHEADER *>(mt.pbFormat)->AvgTimePerFrame;
+    else if (IsEqualGUID(mt.formattype, FORMAT_VideoInfo2) && mt.cbFormat >= sizeof(VIDEOINFOHEADER2) && mt.pbFormat)
+        interval = reinterpret_cast<const VIDEOINFOHEADER2 *>(mt.pbFormat)->AvgTimePerFrame;
+    if (interval <= 0) return rate_;
+    const long rate = static_cast<long>((kUnitsPerSecond + interval / 2) / interval);
+    return rate >= options_.minFps && rate <= options_.maxFps ? rate : 0;
+}
 
 HRESULT STDMETHODCALLTYPE CapturePin::Set(REFGUID set, DWORD, void *, DWORD, void *, DWORD)
 {
@@ -106,8 +125,12 @@ HRESULT STDMETHODCALLTYPE CapturePin::SetFormat(AM_MEDIA_TYPE *mt)
     else if (!IsEqualGUID(mt->majortype, MEDIATYPE_Video) || !IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24) ||
              !bih || !valid_bitmap(*bih, options_.anySize))
         hr = VFW_E_INVALIDMEDIATYPE;
+    else if (options_.hasRateRange() && requestedRate(*mt) == 0)
+        hr = VFW_E_INVALIDMEDIATYPE; // a rate outside the device's range
     else
         hr = applyFormat(width, height);
+    // Only a device with a range of rates takes the one a format asks for.
+    if (SUCCEEDED(hr) && options_.hasRateRange()) rate_ = requestedRate(*mt);
 
     if (state_) {
         char entry[48];
@@ -213,7 +236,11 @@ HRESULT STDMETHODCALLTYPE CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE **m
     scc.MaxOutputSize = {kMaxSide, kMaxSide};
     scc.OutputGranularityX = scc.OutputGranularityY = 1;
     scc.MinFrameInterval = scc.MaxFrameInterval = frameTime();
-    const LONGLONG bits = static_cast<LONGLONG>(rgb24_image_size(width, height)) * 8 * options_.fps;
+    if (options_.hasRateRange()) {
+        scc.MinFrameInterval = kUnitsPerSecond / options_.maxFps;
+        scc.MaxFrameInterval = kUnitsPerSecond / options_.minFps;
+    }
+    const LONGLONG bits = static_cast<LONGLONG>(rgb24_image_size(width, height)) * 8 * rate_;
     scc.MinBitsPerSecond = scc.MaxBitsPerSecond = bits > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<LONG>(bits);
     std::memcpy(caps, &scc, sizeof(scc));
 
@@ -241,7 +268,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::ReadPageData(CameraPageData *data)
     const BITMAPINFOHEADER *bih = bitmap_header(*current.get());
     data->width = bih ? bih->biWidth : 0;
     data->height = bih ? bih->biHeight : 0;
-    data->fps = options_.fps;
+    data->fps = rate_;
     data->framesDelivered = source_.delivered();
     return S_OK;
 }
@@ -318,6 +345,7 @@ HRESULT CapturePin::startStreaming()
     setup.width = bih->biWidth;
     setup.height = bih->biHeight;
     setup.options = options_;
+    setup.options.fps = rate_; // the pacing and the sample times follow the chosen rate
     setup.header = header();
     setup.frameTime = frameTime();
     setup.device = static_cast<IBaseFilter *>(&filter_);

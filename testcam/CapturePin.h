@@ -68,6 +68,7 @@ private:
     std::vector<std::pair<LONG, LONG>> capabilities() const;
     VideoHeader header() const;
     REFERENCE_TIME frameTime() const;
+    long requestedRate(const AM_MEDIA_TYPE &mt) const;
     // The connection's type, or the first type offered while unconnected.
     HRESULT currentType(AM_MEDIA_TYPE &mt);
     HRESULT applyFormat(LONG width, LONG height);
@@ -77,6 +78,7 @@ private:
     const DeviceState *state_ = nullptr;
     bool formatSet_ = false;            // a host chose the format with SetFormat
     LONG width_ = 0, height_ = 0;       // that format
+    long rate_ = 0;                     // frames per second streamed: fps, or the one SetFormat chose
     FrameSource source_;
 };
 

@@ -211,6 +211,8 @@ const FlagOption kFlags[] = {
     {"--short-samples", &DeviceOptions::shortSamples, "ShortSamples"},
     {"--no-pages", &DeviceOptions::noPages, "NoPages"},
     {"--no-name", &DeviceOptions::noName, "NoName"},
+    {"--no-path", &DeviceOptions::noPath, "NoPath"},
+    {"--still-pin-first", &DeviceOptions::stillPinFirst, "StillPinFirst"},
     {"--stall", &DeviceOptions::stall, "Stall"},
     {"--unplugged", &DeviceOptions::unplugged, "Unplugged"},
     {"--run-fails", &DeviceOptions::runFails, "RunFails"},
@@ -234,6 +236,18 @@ const ArgumentOption kArguments[] = {
     {"--fps", "FrameRate", false,
      [](const std::string &t, DeviceOptions &o) { return parse_number(t, o.fps) && o.fps >= 0 && o.fps <= kMaxFps; },
      [](const DeviceOptions &o) { return std::to_string(o.fps); }, &DeviceOptions::fps},
+    {"--rates", "FrameRates", true,
+     [](const std::string &t, DeviceOptions &o) {
+         if (t.empty()) return true; // the registry's form of "fixed"
+         const size_t dash = t.find('-');
+         return dash != std::string::npos && parse_number(t.substr(0, dash), o.minFps) &&
+                parse_number(t.substr(dash + 1), o.maxFps) && o.minFps >= 1 && o.minFps <= o.maxFps &&
+                o.maxFps <= kMaxFps;
+     },
+     [](const DeviceOptions &o) {
+         return o.hasRateRange() ? std::to_string(o.minFps) + "-" + std::to_string(o.maxFps) : std::string();
+     },
+     nullptr},
     {"--procamp", "ProcAmp", true,
      [](const std::string &t, DeviceOptions &o) { return parse_procamp(t, o.procAmp); },
      [](const DeviceOptions &o) { return procamp_text(o.procAmp); }, nullptr},
@@ -352,6 +366,10 @@ bool parse_options(const std::vector<std::string> &args, DeviceOptions &options,
     }
     if (!options.hasCrossbar() && (options.crossbarFail || options.crossbarRefuse)) {
         error = "--crossbar-fail and --crossbar-refuse need --crossbar";
+        return false;
+    }
+    if (options.hasRateRange() && (options.fps < options.minFps || options.fps > options.maxFps)) {
+        error = "--fps must lie within --rates (it is the rate a device starts at)";
         return false;
     }
     if ((options.changeAfter >= 0) != (options.changeWidth > 0)) {

@@ -22,6 +22,10 @@ struct DeviceOptions
     long width = 640;
     long height = 480;              // negative: capability 0 is top-down
     long fps = 30;                  // 0: as fast as the graph takes frames
+    // --rates: the range of frame rates every format offers; SetFormat's AvgTimePerFrame picks
+    // one within it and the stream is paced at that rate. 0: fixed at fps.
+    long minFps = 0;
+    long maxFps = 0;
     unsigned procAmp = kDefaultProcAmp;     // 0: the filter has no IAMVideoProcAmp
     std::vector<long> crossbarInputs;       // physical connector types; empty: no crossbar
     std::vector<long> crossbarOutputs;
@@ -38,6 +42,8 @@ struct DeviceOptions
     CapsMode caps = CapsMode::VideoInfo;
     bool noPages = false;
     bool noName = false;
+    bool noPath = false;
+    bool stillPinFirst = false;     // a still pin, which never streams, before the capture pin            // no "DevicePath" on the moniker, as some drivers have none
     bool stall = false;             // never deliver
     long stallAfter = -1;           // >= 0: deliver that many frames per opened device, then stall
     long tag = 0;
@@ -62,6 +68,7 @@ struct DeviceOptions
     bool runFails = false;
 
     bool hasCrossbar() const { return !crossbarInputs.empty(); }
+    bool hasRateRange() const { return maxFps > 0; }
 };
 
 // Parses the options that follow `add NAME`. On failure `error` says which argument is wrong.

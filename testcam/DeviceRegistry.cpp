@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <strmif.h>
 #include <uuids.h>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -204,9 +205,19 @@ HRESULT add_device(const std::string &name, const DeviceOptions &options)
             write_number(key.get(), value.name, value.number);
     }
     if (options.noName) RegDeleteValueA(key.get(), "FriendlyName");
+    if (!options.noPath) write_text(key.get(), "DevicePath", device_path(name));
 
     delete_tree(HKEY_CURRENT_USER, state_path(name));
     return S_OK;
+}
+
+std::string device_path(const std::string &name)
+{
+    std::string id = name;
+    for (char &c : id)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    // The form a plug-and-play camera's interface path has: bus, device, instance, category.
+    return "\\\\?\\root#quilotestcam#" + id + "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
 }
 
 HRESULT remove_device(const std::string &name)

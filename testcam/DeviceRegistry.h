@@ -29,6 +29,9 @@ constexpr HRESULT kNotTestCamera = static_cast<HRESULT>(0x800700B7L);
 
 // Adds (or replaces) a device; COM must be initialised on the calling thread.
 HRESULT add_device(const std::string &name, const DeviceOptions &options);
+// The "DevicePath" a device of that name has (unless --no-path): every character of the name
+// other than a letter or digit becomes '_'.
+std::string device_path(const std::string &name);
 // S_FALSE when no device has that name.
 HRESULT remove_device(const std::string &name);
 // Removes every test camera device and all device state.

@@ -273,3 +273,57 @@ TEST_F(CameraClassTest, CrossbarInputsAndStandardsOfACaptureCard)
 }
 
 } // namespace
+
+namespace {
+
+// README's test camera options: a still pin listed first, a range of frame rates that the
+// pacing follows, and the documented device path (or none).
+TEST_F(CameraClassTest, CapturePinByCategoryRatesAndDevicePaths)
+{
+    ASSERT_TRUE(qt::add_device("Rate Cam", "--rates 5-60 --tag 4"));
+    ASSERT_TRUE(qt::add_device("Still Cam", "--still-pin-first --tag 6 --no-path"));
+    IQuiloCamera *camera = create();
+    ASSERT_TRUE(camera);
+
+    UniqueBstr path;
+    ASSERT_EQ(S_OK, camera->DevicePath(0, path.put()));
+    EXPECT_EQ("\\\\?\\root#quilotestcam#Rate_Cam#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global", qt::narrow(path.get()));
+    ASSERT_EQ(S_OK, camera->DevicePath(1, path.put()));
+    EXPECT_EQ("", qt::narrow(path.get()));
+
+    // Opened by its path, at the top of its range: stream times step by 1/60 s.
+    UniqueVariant byPath, top;
+    ASSERT_EQ(S_OK, camera->DevicePath(0, path.put()));
+    *byPath.get() = text(path.get());
+    double low = 0, high = 0;
+    ASSERT_EQ(S_OK, camera->FormatMinRate(*byPath.get(), 1, &low));
+    ASSERT_EQ(S_OK, camera->FormatMaxRate(*byPath.get(), 1, &high));
+    EXPECT_EQ(5.0, low);
+    EXPECT_EQ(60.0, high);
+    V_VT(top.get()) = VT_R8;
+    V_R8(top.get()) = 60;
+    ASSERT_EQ(S_OK, camera->Open(*byPath.get(), 320, 240, *top.get()));
+    UniqueBstr name;
+    ASSERT_EQ(S_OK, camera->get_Name(name.put()));
+    EXPECT_EQ("Rate Cam", qt::narrow(name.get()));
+    LONG first = 0, last = 0;
+    double start = 0, end = 0;
+    ASSERT_EQ(S_OK, camera->Grab(4000));
+    ASSERT_EQ(S_OK, camera->get_FrameNumber(&first));
+    ASSERT_EQ(S_OK, camera->get_StreamTime(&start));
+    for (int i = 0; i < 6; ++i) ASSERT_EQ(S_OK, camera->Grab(4000));
+    ASSERT_EQ(S_OK, camera->get_FrameNumber(&last));
+    ASSERT_EQ(S_OK, camera->get_StreamTime(&end));
+    ASSERT_GT(last, first);
+    EXPECT_NEAR(1.0 / 60, (end - start) / (last - first), 0.25 / 60);
+
+    // The still pin comes first and never streams; the capture pin is found by its category.
+    ASSERT_EQ(S_OK, open(L"Still Cam"));
+    ASSERT_EQ(S_OK, camera->Grab(4000));
+    LONG rgb = 0;
+    ASSERT_EQ(S_OK, camera->Pixel(0, 3, &rgb));
+    EXPECT_EQ(6, rgb >> 16);
+    EXPECT_EQ(3, (rgb >> 8) & 0xFF);
+}
+
+} // namespace

@@ -24,7 +24,7 @@ protected:
 
     void run(const std::string &script)
     {
-        ASSERT_TRUE(qt::add_device(kDevice, "--tag " + std::to_string(kTag) + " --fps 20"));
+        ASSERT_TRUE(qt::add_device(kDevice, "--tag " + std::to_string(kTag) + " --fps 20 --rates 10-30"));
         const std::string png = file("frame.png");
         const qt::ProgramRun run = qt::run_program("cscript.exe //nologo \"" + std::string(QUILO_SCRIPTS_DIR) + "\\" +
                                                        script + "\" \"" + kDevice + "\" " + std::to_string(kTag) +

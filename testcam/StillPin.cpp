@@ -1,0 +1,67 @@
+#include "testcam/StillPin.h"
+
+#include <uuids.h>
+#include <vfwmsgs.h>
+#include <cstring>
+
+#include "common/HResult.h"
+#include "common/InterfaceTable.h"
+#include "common/VideoFormat.h"
+
+namespace quilo::testcam {
+
+HRESULT STDMETHODCALLTYPE StillPin::Set(REFGUID set, DWORD, void *, DWORD, void *, DWORD)
+{
+    return IsEqualGUID(set, AMPROPSETID_Pin) ? E_PROP_ID_UNSUPPORTED : E_PROP_SET_UNSUPPORTED;
+}
+
+HRESULT STDMETHODCALLTYPE StillPin::Get(REFGUID set, DWORD id, void *, DWORD, void *data, DWORD dataBytes,
+                                        DWORD *returned)
+{
+    RETURN_HR_IF(E_PROP_SET_UNSUPPORTED, !IsEqualGUID(set, AMPROPSETID_Pin));
+    RETURN_HR_IF(E_PROP_ID_UNSUPPORTED, id != AMPROPERTY_PIN_CATEGORY);
+    if (returned) *returned = sizeof(GUID);
+    if (!data) return returned ? S_OK : E_POINTER;
+    RETURN_HR_IF(E_UNEXPECTED, dataBytes < sizeof(GUID));
+    std::memcpy(data, &PIN_CATEGORY_STILL, sizeof(GUID));
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE StillPin::QuerySupported(REFGUID set, DWORD id, DWORD *support)
+{
+    RETURN_HR_IF(E_PROP_SET_UNSUPPORTED, !IsEqualGUID(set, AMPROPSETID_Pin));
+    RETURN_HR_IF(E_PROP_ID_UNSUPPORTED, id != AMPROPERTY_PIN_CATEGORY);
+    if (support) *support = KSPROPERTY_SUPPORT_GET;
+    return S_OK;
+}
+
+HRESULT StillPin::checkMediaType(const AM_MEDIA_TYPE &mt)
+{
+    const BITMAPINFOHEADER *bih = bitmap_header(mt);
+    return IsEqualGUID(mt.majortype, MEDIATYPE_Video) && IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB24) && bih &&
+                   bih->biWidth == options_.width && bih->biHeight == options_.height
+               ? S_OK
+               : S_FALSE;
+}
+
+HRESULT StillPin::mediaType(ULONG index, AM_MEDIA_TYPE &mt)
+{
+    if (index > 0) return VFW_S_NO_MORE_ITEMS;
+    return make_rgb24_type(options_.width, options_.height, 0, VideoHeader::Info, mt);
+}
+
+HRESULT StillPin::bufferNeeds(const AM_MEDIA_TYPE &mt, ALLOCATOR_PROPERTIES &props)
+{
+    const BITMAPINFOHEADER *bih = bitmap_header(mt);
+    RETURN_HR_IF_NULL(VFW_E_INVALIDMEDIATYPE, bih);
+    props.cBuffers = 1;
+    props.cbBuffer = static_cast<long>(rgb24_image_size(bih->biWidth, bih->biHeight));
+    return S_OK;
+}
+
+HRESULT StillPin::queryExtra(REFIID iid, void **out)
+{
+    return answer_query(iid, out, {{&IID_IKsPropertySet, static_cast<IKsPropertySet *>(this)}});
+}
+
+} // namespace quilo::testcam
