@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/HResult.h"
+#include "testcam/kit/PinCategory.h"
 #include "testcam/CameraIds.h"
 #include "testcam/DeviceRegistry.h"
 #include "testcam/kit/BaseFilter.h"
@@ -85,28 +86,18 @@ long CapturePin::requestedRate(const AM_MEDIA_TYPE &mt) const
 
 HRESULT STDMETHODCALLTYPE CapturePin::Set(REFGUID set, DWORD, void *, DWORD, void *, DWORD)
 {
-    // The pin category is read-only.
-    return IsEqualGUID(set, AMPROPSETID_Pin) ? E_PROP_ID_UNSUPPORTED : E_PROP_SET_UNSUPPORTED;
+    return kit::set_pin_category(set);
 }
 
 HRESULT STDMETHODCALLTYPE CapturePin::Get(REFGUID set, DWORD id, void *, DWORD, void *data, DWORD dataBytes,
                                           DWORD *returned)
 {
-    RETURN_HR_IF(E_PROP_SET_UNSUPPORTED, !IsEqualGUID(set, AMPROPSETID_Pin));
-    RETURN_HR_IF(E_PROP_ID_UNSUPPORTED, id != AMPROPERTY_PIN_CATEGORY);
-    if (returned) *returned = sizeof(GUID);
-    if (!data) return returned ? S_OK : E_POINTER;
-    RETURN_HR_IF(E_UNEXPECTED, dataBytes < sizeof(GUID));
-    std::memcpy(data, &PIN_CATEGORY_CAPTURE, sizeof(GUID));
-    return S_OK;
+    return kit::get_pin_category(set, id, PIN_CATEGORY_CAPTURE, data, dataBytes, returned);
 }
 
 HRESULT STDMETHODCALLTYPE CapturePin::QuerySupported(REFGUID set, DWORD id, DWORD *support)
 {
-    RETURN_HR_IF(E_PROP_SET_UNSUPPORTED, !IsEqualGUID(set, AMPROPSETID_Pin));
-    RETURN_HR_IF(E_PROP_ID_UNSUPPORTED, id != AMPROPERTY_PIN_CATEGORY);
-    if (support) *support = KSPROPERTY_SUPPORT_GET;
-    return S_OK;
+    return kit::query_pin_category(set, id, support);
 }
 
 HRESULT STDMETHODCALLTYPE CapturePin::SetFormat(AM_MEDIA_TYPE *mt)

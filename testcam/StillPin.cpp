@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/HResult.h"
+#include "testcam/kit/PinCategory.h"
 #include "common/InterfaceTable.h"
 #include "common/VideoFormat.h"
 
@@ -12,27 +13,18 @@ namespace quilo::testcam {
 
 HRESULT STDMETHODCALLTYPE StillPin::Set(REFGUID set, DWORD, void *, DWORD, void *, DWORD)
 {
-    return IsEqualGUID(set, AMPROPSETID_Pin) ? E_PROP_ID_UNSUPPORTED : E_PROP_SET_UNSUPPORTED;
+    return kit::set_pin_category(set);
 }
 
 HRESULT STDMETHODCALLTYPE StillPin::Get(REFGUID set, DWORD id, void *, DWORD, void *data, DWORD dataBytes,
                                         DWORD *returned)
 {
-    RETURN_HR_IF(E_PROP_SET_UNSUPPORTED, !IsEqualGUID(set, AMPROPSETID_Pin));
-    RETURN_HR_IF(E_PROP_ID_UNSUPPORTED, id != AMPROPERTY_PIN_CATEGORY);
-    if (returned) *returned = sizeof(GUID);
-    if (!data) return returned ? S_OK : E_POINTER;
-    RETURN_HR_IF(E_UNEXPECTED, dataBytes < sizeof(GUID));
-    std::memcpy(data, &PIN_CATEGORY_STILL, sizeof(GUID));
-    return S_OK;
+    return kit::get_pin_category(set, id, PIN_CATEGORY_STILL, data, dataBytes, returned);
 }
 
 HRESULT STDMETHODCALLTYPE StillPin::QuerySupported(REFGUID set, DWORD id, DWORD *support)
 {
-    RETURN_HR_IF(E_PROP_SET_UNSUPPORTED, !IsEqualGUID(set, AMPROPSETID_Pin));
-    RETURN_HR_IF(E_PROP_ID_UNSUPPORTED, id != AMPROPERTY_PIN_CATEGORY);
-    if (support) *support = KSPROPERTY_SUPPORT_GET;
-    return S_OK;
+    return kit::query_pin_category(set, id, support);
 }
 
 HRESULT StillPin::checkMediaType(const AM_MEDIA_TYPE &mt)
