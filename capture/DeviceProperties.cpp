@@ -37,8 +37,8 @@ const DeviceProperty *find_device_property(const wchar_t *name)
 }
 
 // The two interfaces share their flag values: 1 automatic, 2 manual.
-static_assert(VideoProcAmp_Flags_Auto == CameraControl_Flags_Auto, "automatic flag");
-static_assert(VideoProcAmp_Flags_Manual == CameraControl_Flags_Manual, "manual flag");
+static_assert(static_cast<long>(VideoProcAmp_Flags_Auto) == static_cast<long>(CameraControl_Flags_Auto), "automatic flag");
+static_assert(static_cast<long>(VideoProcAmp_Flags_Manual) == static_cast<long>(CameraControl_Flags_Manual), "manual flag");
 
 HRESULT read_property(IAMVideoProcAmp *procAmp, IAMCameraControl *camera, const DeviceProperty &property,
                       PropertyState &state)
