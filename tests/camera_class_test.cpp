@@ -8,6 +8,7 @@
 #include <vfwmsgs.h>
 
 #include "QuiloCamera.h"
+#include "WicDecode.h"
 #include "common/ComPtr.h"
 #include "common/Variant.h"
 #include "support/HostProgramTest.h"
@@ -27,7 +28,9 @@ protected:
     void TearDown() override
     {
         // Nothing of the object may outlive the test.
-        if (camera_) EXPECT_EQ(0u, camera_.detach()->Release());
+        if (camera_) {
+            EXPECT_EQ(0u, camera_.detach()->Release());
+        }
         HostProgramTest::TearDown();
     }
 
@@ -108,6 +111,18 @@ TEST_F(CameraClassTest, VtableOpensByNameAndGrabsTheDocumentedPicture)
     std::string why;
     EXPECT_GT(qt::frame_number(static_cast<const unsigned char *>(data), 640, 480, 640 * 3, true, 3, &why), 0) << why;
     SafeArrayUnaccessData(array);
+
+    // The platform's encoders by extension; another extension is refused before any file is made.
+    for (const char *name : {"frame.jpg", "frame.bmp"}) {
+        UniqueBstr target(qt::widen(file(name)).c_str());
+        ASSERT_EQ(S_OK, camera->SaveFrame(target.get())) << name;
+        qt::DecodedImage image;
+        ASSERT_EQ(S_OK, qt::decode_image(file(name), image)) << name;
+        EXPECT_EQ(640u, image.width) << name;
+    }
+    UniqueBstr gif(qt::widen(file("frame.gif")).c_str());
+    EXPECT_EQ(E_INVALIDARG, camera->SaveFrame(gif.get()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file("frame.gif").c_str()));
 
     // Closing keeps the host's copy of the frame.
     ASSERT_EQ(S_OK, camera->Close());
