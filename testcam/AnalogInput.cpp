@@ -71,8 +71,29 @@ HRESULT Crossbar::route(long output, long input)
     const HRESULT hr = check(output, input);
     RETURN_IF_FAILED(hr);
     RETURN_HR_IF(VFW_E_CANNOT_CONNECT, hr != S_OK);
+    refresh();
     routing_[static_cast<size_t>(output)] = input;
+    if (state_) state_->storeRouting(routing_);
     return S_OK;
+}
+
+void Crossbar::refresh() const
+{
+    if (state_) state_->loadRouting(routing_);
+}
+
+long Crossbar::videoSource() const
+{
+    Lock lock(lock_);
+    refresh();
+    long output = -1;
+    for (size_t out = 0; out < setup_.outputs.size() && output < 0; ++out)
+        if (setup_.outputs[out] == PhysConn_Video_VideoDecoder) output = static_cast<long>(out);
+    for (size_t out = 0; out < setup_.outputs.size() && output < 0; ++out)
+        if (!is_audio(setup_.outputs[out])) output = static_cast<long>(out);
+    if (output < 0) return 0;
+    const long input = routing_[static_cast<size_t>(output)];
+    return input >= 0 ? setup_.inputs[static_cast<size_t>(input)] : 0;
 }
 
 HRESULT Crossbar::routedTo(long output, long *input) const
@@ -80,6 +101,7 @@ HRESULT Crossbar::routedTo(long output, long *input) const
     RETURN_HR_IF_NULL(E_POINTER, input);
     Lock lock(lock_);
     RETURN_HR_IF(E_INVALIDARG, output < 0 || output >= static_cast<long>(routing_.size()));
+    refresh();
     *input = routing_[static_cast<size_t>(output)];
     return S_OK;
 }

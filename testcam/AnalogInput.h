@@ -27,13 +27,18 @@ public:
     HRESULT route(long output, long input);
     HRESULT routedTo(long output, long *input) const;
     HRESULT pinInfo(BOOL isInput, long index, long *related, long *type) const;
+    // The connector routed to the video decoder (else to the first video output); 0 for none.
+    long videoSource() const;
 
 private:
     HRESULT check(long output, long input) const;
+    // The device keeps the routing, as a card's hardware does: another filter object of the
+    // same device may have routed since. Called under the lock.
+    void refresh() const;
 
     mutable CriticalSection lock_;
     Setup setup_;
-    std::vector<long> routing_; // input routed to each output, -1 for none
+    mutable std::vector<long> routing_; // input routed to each output, -1 for none
     const DeviceState *state_ = nullptr;
 };
 

@@ -8,6 +8,7 @@
 #include "common/HResult.h"
 #include "common/Variant.h"
 #include "testcam/CameraIds.h"
+#include "testcam/Pattern.h"
 
 namespace quilo::testcam {
 namespace {
@@ -72,12 +73,27 @@ void CameraFilter::apply(const DeviceOptions &options)
 {
     options_ = options;
     const DeviceState *state = state_.get();
-    procAmp_.configure(options.procAmp, state);
+    procAmp_.configure({options.procAmp, options.ranges, options.refuseSet}, state);
+    cameraControl_.controls().configure({options.cameraControl, options.ranges, options.refuseSet}, state);
     crossbar_.configure({options.crossbarInputs, options.crossbarOutputs, options.crossbarFail, options.crossbarRefuse},
                         state);
     decoder_.configure({options.standard, options.decoderFail, options.decoderSFalse}, state);
-    pin_.configure(options, state);
+    CapturePin::MarkPainter marks;
+    if (options.marks) marks = [this](BYTE *pixels, LONG width, LONG height) { paintMarks(pixels, width, height); };
+    pin_.configure(options, state, std::move(marks));
     stillPin_.configure(options);
+}
+
+void CameraFilter::paintMarks(BYTE *pixels, LONG width, LONG height) const
+{
+    PictureMarks marks;
+    if (options_.hasCrossbar()) marks.videoSource = crossbar_.videoSource();
+    for (long p = 0; p < kCameraControlPropertyCount; ++p) {
+        long value = 0, flags = 0;
+        if (FAILED(cameraControl_.controls().get(p, &value, &flags))) continue; // a property the device lacks
+        marks.controls[p] = {true, value, (flags & CameraControl_Flags_Auto) != 0};
+    }
+    paint_marks(pixels, width, height, marks);
 }
 
 IPin *CameraFilter::pin(ULONG index) const
@@ -89,12 +105,14 @@ IPin *CameraFilter::pin(ULONG index) const
 HRESULT CameraFilter::queryExtra(REFIID iid, void **out)
 {
     // What a device has depends on its options: no video processing amplifier with
-    // --procamp none, a crossbar and decoder only with --crossbar. No lock: downstream filters
+    // --procamp none, a camera control only with --camctl, a crossbar and decoder only with
+    // --crossbar. No lock: downstream filters
     // ask while the filter is stopping, and the options are fixed before anything streams.
     const bool analog = options_.hasCrossbar();
     return answer_query(iid, out, {
         {&IID_IPersistPropertyBag, static_cast<IPersistPropertyBag *>(this)},
         {procAmp_.present() ? &IID_IAMVideoProcAmp : nullptr, static_cast<IAMVideoProcAmp *>(this)},
+        {cameraControl_.controls().present() ? &IID_IAMCameraControl : nullptr, &cameraControl_},
         {analog ? &IID_IAMCrossbar : nullptr, static_cast<IAMCrossbar *>(this)},
         {analog ? &IID_IAMAnalogVideoDecoder : nullptr, static_cast<IAMAnalogVideoDecoder *>(this)},
     });

@@ -1,6 +1,6 @@
 // The test camera's capture filter: a live source with one capture pin, the video processing
-// amplifier and, when the device has one, a crossbar and an analog video decoder on the filter
-// itself. It reads its device's options through IPersistPropertyBag when a host binds it.
+// amplifier, the camera control and, when the device has one, a crossbar and an analog video
+// decoder on the filter itself. It reads its device's options through IPersistPropertyBag when a host binds it.
 #pragma once
 
 #include <windows.h>
@@ -9,11 +9,12 @@
 #include <memory>
 
 #include "testcam/AnalogInput.h"
+#include "testcam/CameraControl.h"
 #include "testcam/CapturePin.h"
+#include "testcam/ControlSet.h"
 #include "testcam/StillPin.h"
 #include "testcam/DeviceOptions.h"
 #include "testcam/DeviceRegistry.h"
-#include "testcam/ProcAmp.h"
 #include "testcam/kit/BaseFilter.h"
 
 namespace quilo::testcam {
@@ -77,12 +78,15 @@ private:
     CameraFilter();
     ~CameraFilter() override;
     void apply(const DeviceOptions &options);
+    // --marks: the routed input and camera control values, painted into each frame.
+    void paintMarks(BYTE *pixels, LONG width, LONG height) const;
 
     bool loaded_ = false;
     DeviceOptions options_;
     // Declared before the pin: the pin's stream reports to it until the pin is gone.
     std::unique_ptr<DeviceState> state_;
-    ProcAmp procAmp_;
+    ControlSet procAmp_{ControlKind::ProcAmp};
+    CameraControl cameraControl_{*static_cast<IBaseFilter *>(this)};
     Crossbar crossbar_;
     VideoDecoder decoder_;
     mutable CapturePin pin_;

@@ -46,11 +46,12 @@ CapturePin::CapturePin(kit::BaseFilter &filter) : OutputPin(filter, L"Capture") 
 
 CapturePin::~CapturePin() = default;
 
-void CapturePin::configure(const DeviceOptions &options, const DeviceState *state)
+void CapturePin::configure(const DeviceOptions &options, const DeviceState *state, MarkPainter marks)
 {
     Lock lock(filter_.lock());
     options_ = options;
     state_ = state;
+    marks_ = std::move(marks);
     formatSet_ = false;
     rate_ = options.fps;
 }
@@ -350,6 +351,7 @@ HRESULT CapturePin::startStreaming()
     setup.report = [state](LONG frames) {
         if (state) state->count(record::kFramesDelivered, frames);
     };
+    setup.marks = marks_;
     setup.streamStarted = [state] {
         if (state) state->count(record::kStreamStarts);
     };

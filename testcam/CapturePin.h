@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <strmif.h>
 #include <ocidl.h>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -49,8 +50,9 @@ public:
     HRESULT STDMETHODCALLTYPE ReadPageData(CameraPageData *data) override;
     HRESULT STDMETHODCALLTYPE NotePageActivated() override;
 
-    // Called by the filter, under its lock.
-    void configure(const DeviceOptions &options, const DeviceState *state);
+    // Called by the filter, under its lock. `marks`, when set, paints over every frame.
+    using MarkPainter = std::function<void(BYTE *pixels, LONG width, LONG height)>;
+    void configure(const DeviceOptions &options, const DeviceState *state, MarkPainter marks);
     HRESULT startStreaming();
     void runStreaming(REFERENCE_TIME start) { source_.run(start); }
     void pauseStreaming() { source_.pause(); }
@@ -76,6 +78,7 @@ private:
 
     DeviceOptions options_;
     const DeviceState *state_ = nullptr;
+    MarkPainter marks_;
     bool formatSet_ = false;            // a host chose the format with SetFormat
     LONG width_ = 0, height_ = 0;       // that format
     long rate_ = 0;                     // frames per second streamed: fps, or the one SetFormat chose

@@ -16,11 +16,6 @@ constexpr long kMaxFps = 1000;
 constexpr long kMaxStartMs = 60000;
 constexpr long kMaxSettle = 1000000;
 
-const char *const kProcAmpNames[kProcAmpPropertyCount] = {
-    "brightness", "contrast", "hue", "saturation", "sharpness",
-    "gamma", "colorenable", "whitebalance", "backlightcompensation", "gain",
-};
-
 struct NamedValue
 {
     const char *name;
@@ -90,22 +85,6 @@ bool parse_size(const std::string &text, long &width, long &height)
     return width >= kMinSide && width <= kMaxSide && side >= kMinSide && side <= kMaxSide;
 }
 
-bool parse_procamp(const std::string &text, unsigned &mask)
-{
-    if (text == "none") {
-        mask = 0;
-        return true;
-    }
-    mask = 0;
-    for (const std::string &name : split(text, ',')) {
-        long property = 0;
-        while (property < kProcAmpPropertyCount && name != kProcAmpNames[property]) ++property;
-        if (property == kProcAmpPropertyCount) return false;
-        mask |= procamp_bit(property);
-    }
-    return mask != 0;
-}
-
 bool parse_connectors(const std::string &text, std::vector<long> &types)
 {
     types.clear();
@@ -170,18 +149,6 @@ std::string hresult_text(long hr)
 bool parse_count(const std::string &text, long &count) { return parse_number(text, count) && count >= -1; }
 std::string count_text(long count) { return count >= 0 ? std::to_string(count) : std::string(); }
 
-std::string procamp_text(unsigned mask)
-{
-    if (mask == 0) return "none";
-    std::string text;
-    for (long property = 0; property < kProcAmpPropertyCount; ++property) {
-        if (!(mask & procamp_bit(property))) continue;
-        if (!text.empty()) text += ',';
-        text += kProcAmpNames[property];
-    }
-    return text;
-}
-
 std::string connectors_text(const std::vector<long> &types)
 {
     std::string text;
@@ -216,6 +183,8 @@ const FlagOption kFlags[] = {
     {"--stall", &DeviceOptions::stall, "Stall"},
     {"--unplugged", &DeviceOptions::unplugged, "Unplugged"},
     {"--run-fails", &DeviceOptions::runFails, "RunFails"},
+    {"--refuse-set", &DeviceOptions::refuseSet, "RefuseSet"},
+    {"--marks", &DeviceOptions::marks, "Marks"},
 };
 
 // Options with an argument, parsed from their text form (both command line and registry).
@@ -249,8 +218,19 @@ const ArgumentOption kArguments[] = {
      },
      nullptr},
     {"--procamp", "ProcAmp", true,
-     [](const std::string &t, DeviceOptions &o) { return parse_procamp(t, o.procAmp); },
-     [](const DeviceOptions &o) { return procamp_text(o.procAmp); }, nullptr},
+     [](const std::string &t, DeviceOptions &o) { return parse_properties(ControlKind::ProcAmp, t, o.procAmp); },
+     [](const DeviceOptions &o) { return properties_text(ControlKind::ProcAmp, o.procAmp); }, nullptr},
+    {"--camctl", "CameraControl", true,
+     [](const std::string &t, DeviceOptions &o) {
+         return t.empty() || parse_properties(ControlKind::CameraControl, t, o.cameraControl);
+     },
+     [](const DeviceOptions &o) {
+         return o.cameraControl ? properties_text(ControlKind::CameraControl, o.cameraControl) : std::string();
+     },
+     nullptr},
+    {"--range", "Ranges", true,
+     [](const std::string &t, DeviceOptions &o) { return parse_ranges(t, o.ranges); },
+     [](const DeviceOptions &o) { return ranges_text(o.ranges); }, nullptr},
     {"--crossbar", "Crossbar", true,
      [](const std::string &t, DeviceOptions &o) { return parse_crossbar(t, o); },
      [](const DeviceOptions &o) { return crossbar_text(o); }, nullptr},
@@ -305,11 +285,6 @@ const ArgumentOption kArguments[] = {
 };
 
 } // namespace
-
-const char *procamp_name(long property)
-{
-    return property >= 0 && property < kProcAmpPropertyCount ? kProcAmpNames[property] : nullptr;
-}
 
 std::string standard_text(long standard)
 {

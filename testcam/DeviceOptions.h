@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "testcam/ControlTable.h"
+
 namespace quilo::testcam {
 
 enum class CapsMode { VideoInfo, VideoInfo2, Short };
 
-// Bit of a video processing amplifier property (VideoProcAmpProperty 0..9) in a property set.
-constexpr unsigned procamp_bit(long property) { return 1u << property; }
 // The eight properties hosts of the component use: all but colour enable (6) and gain (9).
-constexpr unsigned kDefaultProcAmp = 0x3FFu & ~procamp_bit(6) & ~procamp_bit(9);
-constexpr long kProcAmpPropertyCount = 10;
+constexpr unsigned kDefaultProcAmp = 0x3FFu & ~property_bit(6) & ~property_bit(9);
+// Every Set of an image control fails with this, as a KS driver answers a property it cannot set.
+constexpr HRESULT kSetRefused = static_cast<HRESULT>(0x80070001L); // HRESULT_FROM_WIN32(ERROR_INVALID_FUNCTION)
 
 struct DeviceOptions
 {
@@ -27,6 +28,11 @@ struct DeviceOptions
     long minFps = 0;
     long maxFps = 0;
     unsigned procAmp = kDefaultProcAmp;     // 0: the filter has no IAMVideoProcAmp
+    unsigned cameraControl = 0;             // 0: the filter has no IAMCameraControl
+    std::vector<RangeOverride> ranges;      // in place of the built-in ranges
+    bool refuseSet = false;                 // every Set of either interface fails (kSetRefused)
+    // The picture's top-left corner shows the routed input and the camera control values.
+    bool marks = false;
     std::vector<long> crossbarInputs;       // physical connector types; empty: no crossbar
     std::vector<long> crossbarOutputs;
     bool crossbarFail = false;
@@ -42,8 +48,8 @@ struct DeviceOptions
     CapsMode caps = CapsMode::VideoInfo;
     bool noPages = false;
     bool noName = false;
-    bool noPath = false;
-    bool stillPinFirst = false;     // a still pin, which never streams, before the capture pin            // no "DevicePath" on the moniker, as some drivers have none
+    bool noPath = false;            // no "DevicePath" on the moniker, as some drivers have none
+    bool stillPinFirst = false;     // a still pin, which never streams, before the capture pin
     bool stall = false;             // never deliver
     long stallAfter = -1;           // >= 0: deliver that many frames per opened device, then stall
     long tag = 0;
@@ -77,7 +83,6 @@ bool parse_options(const std::vector<std::string> &args, DeviceOptions &options,
 std::string describe_options(const DeviceOptions &options);
 
 // Names shared by the command line, the registry form and `quilo-testcam list`.
-const char *procamp_name(long property);            // "brightness"...; null for no property
 std::string standard_text(long standard);           // "PAL_B", or "0x100000" for other values
 std::string crossbar_text(const DeviceOptions &options);   // "tuner,composite/decoder"
 const char *connector_name(long physicalType);      // "composite"...; null when unknown

@@ -5,6 +5,7 @@
 #include <uuids.h>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -133,10 +134,22 @@ std::vector<std::string> tokens(const std::string &text)
     return out;
 }
 
-std::string control_value_name(long property)
+std::string control_value_name(ControlKind kind, long property)
 {
-    const char *name = procamp_name(property);
-    return std::string("ProcAmp.") + (name ? name : std::to_string(property));
+    const char *name = control_name(kind, property);
+    return std::string(kind == ControlKind::ProcAmp ? "ProcAmp." : "CameraControl.") +
+           (name ? name : std::to_string(property));
+}
+
+void read_entries(HKEY key, const char *value, std::vector<ControlEntry> &entries)
+{
+    std::string text;
+    if (!read_text(key, value, text)) return;
+    for (const std::string &token : tokens(text)) {
+        ControlEntry entry = {};
+        if (std::sscanf(token.c_str(), "%ld:%ld:%ld", &entry.property, &entry.value, &entry.flags) == 3)
+            entries.push_back(entry);
+    }
 }
 
 } // namespace
@@ -309,11 +322,14 @@ DeviceRecord read_device_record(const std::string &name)
             }
         }
     }
-    if (read_text(key.get(), record::kProcAmpSets, text)) {
-        for (const std::string &token : tokens(text)) {
-            ProcAmpEntry entry = {};
-            if (std::sscanf(token.c_str(), "%ld:%ld:%ld", &entry.property, &entry.value, &entry.flags) == 3)
-                record.procAmpSets.push_back(entry);
+    read_entries(key.get(), record::kProcAmpSets, record.procAmpSets);
+    read_entries(key.get(), record::kCameraControlSets, record.cameraControlSets);
+    for (ControlKind kind : {ControlKind::ProcAmp, ControlKind::CameraControl}) {
+        for (long property = 0; property < property_count(kind); ++property) {
+            ControlEntry entry{property, 0, 0};
+            if (read_text(key.get(), control_value_name(kind, property).c_str(), text) &&
+                std::sscanf(text.c_str(), "%ld %ld", &entry.value, &entry.flags) == 2)
+                record.keptControls[static_cast<int>(kind)].push_back(entry);
         }
     }
     if (read_text(key.get(), record::kVideoStandardSets, text)) {
@@ -352,21 +368,48 @@ void DeviceState::append(const char *value, const std::string &entry) const
     });
 }
 
-bool DeviceState::loadControl(long property, long &value, long &flags) const
+bool DeviceState::readText(const std::string &value, std::string &text) const
 {
     UniqueHkey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, state_path(name_).c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return false;
-    std::string text;
-    return read_text(key.get(), control_value_name(property).c_str(), text) &&
-           std::sscanf(text.c_str(), "%ld %ld", &value, &flags) == 2;
+    return RegOpenKeyExA(HKEY_CURRENT_USER, state_path(name_).c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS &&
+           read_text(key.get(), value.c_str(), text);
 }
 
-void DeviceState::storeControl(long property, long value, long flags) const
+bool DeviceState::loadControl(ControlKind kind, long property, long &value, long &flags) const
+{
+    std::string text;
+    long v = 0, f = 0;
+    if (!readText(control_value_name(kind, property), text) || std::sscanf(text.c_str(), "%ld %ld", &v, &f) != 2)
+        return false;
+    value = v;
+    flags = f;
+    return true;
+}
+
+void DeviceState::storeControl(ControlKind kind, long property, long value, long flags) const
 {
     update_state(name_, [&](HKEY key) {
-        write_text(key, control_value_name(property).c_str(), std::to_string(value) + " " + std::to_string(flags));
+        write_text(key, control_value_name(kind, property).c_str(), std::to_string(value) + " " + std::to_string(flags));
     });
+}
+
+bool DeviceState::loadRouting(std::vector<long> &routing) const
+{
+    std::string text;
+    if (!readText(record::kRouting, text)) return false;
+    std::vector<long> kept;
+    for (const std::string &token : tokens(text)) kept.push_back(std::strtol(token.c_str(), nullptr, 10));
+    // Only a whole routing, one input per output, is taken.
+    if (kept.size() != routing.size()) return false;
+    routing = kept;
+    return true;
+}
+
+void DeviceState::storeRouting(const std::vector<long> &routing) const
+{
+    std::string text;
+    for (long input : routing) text += (text.empty() ? "" : " ") + std::to_string(input);
+    update_state(name_, [&](HKEY key) { write_text(key, record::kRouting, text); });
 }
 
 } // namespace quilo::testcam

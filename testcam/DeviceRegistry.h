@@ -46,7 +46,7 @@ struct FormatEntry
     long width, height;
     HRESULT result;
 };
-struct ProcAmpEntry
+struct ControlEntry
 {
     long property, value, flags;
 };
@@ -54,7 +54,9 @@ struct DeviceRecord
 {
     bool present = false;                               // the device exists
     std::vector<FormatEntry> formatSets;
-    std::vector<ProcAmpEntry> procAmpSets;
+    std::vector<ControlEntry> procAmpSets;              // IAMVideoProcAmp::Set calls
+    std::vector<ControlEntry> cameraControlSets;        // IAMCameraControl::Set calls
+    std::vector<ControlEntry> keptControls[2];          // values hosts set, by ControlKind
     std::vector<long> videoStandardSets;
     std::vector<std::pair<long, long>> routes;          // (output, input)
     long canRouteCalls = 0;
@@ -73,10 +75,16 @@ public:
 
     void count(const char *value, long delta = 1) const;
     void append(const char *value, const std::string &entry) const;
-    bool loadControl(long property, long &value, long &flags) const;
-    void storeControl(long property, long value, long flags) const;
+    // An image control's kept value and flags; false when no host set it.
+    bool loadControl(ControlKind kind, long property, long &value, long &flags) const;
+    void storeControl(ControlKind kind, long property, long value, long flags) const;
+    // The crossbar's routing as kept by the device: the input routed to each output.
+    bool loadRouting(std::vector<long> &routing) const;
+    void storeRouting(const std::vector<long> &routing) const;
 
 private:
+    bool readText(const std::string &value, std::string &text) const;
+
     std::string name_;
 };
 
@@ -92,6 +100,8 @@ constexpr char kCanRouteCalls[] = "CanRouteCalls";
 constexpr char kRoutes[] = "Routes";                    // "out:in ..."
 constexpr char kVideoStandardSets[] = "VideoStandardSets"; // "0x10 ..."
 constexpr char kProcAmpSets[] = "ProcAmpSets";          // "property:value:flags ..."
+constexpr char kCameraControlSets[] = "CameraControlSets"; // "property:value:flags ..."
+constexpr char kRouting[] = "Routing";                  // "input input ...", one per output
 constexpr char kFormatSets[] = "FormatSets";            // "WxH:0xHRESULT ..."
 } // namespace record
 

@@ -208,6 +208,7 @@ bool FrameSource::deliverOne()
     } else {
         const BYTE red = static_cast<BYTE>(setup_.options.tag & 0xFF);
         paint_frame(data, width, height, sequence, settling ? static_cast<BYTE>(255 - red) : red);
+        if (setup_.marks) setup_.marks(data, width, height);
         const LONG whole = static_cast<LONG>(bytes);
         ignore_result(sample->SetActualDataLength(setup_.options.shortSamples ? whole / 2 : whole),
                       "the buffer was just checked to hold the whole frame");

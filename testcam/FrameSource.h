@@ -35,6 +35,8 @@ struct StreamSetup
     IUnknown *device = nullptr;
     // Told how many frames went out since it was last told, when the stream ends or stops.
     std::function<void(LONG frames)> report;
+    // Paints over each picture (--marks); may be empty.
+    std::function<void(BYTE *pixels, LONG width, LONG height)> marks;
     // Told when the first Run after a start begins a stream.
     std::function<void()> streamStarted;
 };

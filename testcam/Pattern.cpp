@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <strmif.h>
+
 #include "common/VideoFormat.h"
 
 namespace quilo::testcam {
@@ -23,6 +25,46 @@ void paint_frame(BYTE *pixels, LONG width, LONG height, LONG sequence, BYTE red)
             row[3 * x + 2] = red;
         }
         std::memset(row + 3 * width, 0, static_cast<size_t>(stride - 3 * width));
+    }
+}
+
+namespace {
+
+constexpr LONG kMarkSide = 8;
+
+void fill_block(BYTE *pixels, LONG width, LONG height, LONG block, BYTE red, BYTE green, BYTE blue)
+{
+    const LONG stride = rgb24_stride(width);
+    const LONG rows = std::labs(height);
+    for (LONG y = 0; y < kMarkSide && y < rows; ++y) {
+        const LONG r = height < 0 ? y : rows - 1 - y;
+        BYTE *row = pixels + static_cast<size_t>(r) * static_cast<size_t>(stride);
+        for (LONG x = block * kMarkSide; x < (block + 1) * kMarkSide && x < width; ++x) {
+            row[3 * x] = blue;
+            row[3 * x + 1] = green;
+            row[3 * x + 2] = red;
+        }
+    }
+}
+
+} // namespace
+
+void paint_marks(BYTE *pixels, LONG width, LONG height, const PictureMarks &marks)
+{
+    BYTE red = 0, green = 0, blue = 0;
+    switch (marks.videoSource) {
+    case PhysConn_Video_Tuner: blue = 255; break;
+    case PhysConn_Video_Composite: red = green = blue = 255; break;
+    case PhysConn_Video_SVideo: green = 255; break;
+    case 0: break;
+    default: red = green = blue = 128; break;
+    }
+    fill_block(pixels, width, height, 0, red, green, blue);
+    for (LONG p = 0; p < kCameraControlPropertyCount; ++p) {
+        const PictureMarks::Control &control = marks.controls[p];
+        if (!control.present) continue;
+        fill_block(pixels, width, height, 1 + p, control.automatic ? 255 : 0, static_cast<BYTE>(control.value & 0xFF),
+                   128);
     }
 }
 

@@ -39,6 +39,14 @@ const char kUsageText[] =
     "                        contrast,hue,saturation,sharpness,gamma,colorenable,whitebalance,\n"
     "                        backlightcompensation,gain (default: all but colorenable and gain);\n"
     "                        none = no IAMVideoProcAmp\n"
+    "  --camctl LIST|all|none camera control properties: pan,tilt,roll,zoom,exposure,iris,focus\n"
+    "                        (default none = no IAMCameraControl)\n"
+    "  --range LIST          ranges in place of the built-in ones, comma-separated\n"
+    "                        NAME:MIN:MAX:STEP:DEFAULT[:auto|:auto-off] (auto: has an automatic\n"
+    "                        mode and starts in it; auto-off: has one, starts manual)\n"
+    "  --refuse-set          every Set of either interface fails with 0x80070001\n"
+    "  --marks               the picture's top-left 8x8 blocks show the routed input and the\n"
+    "                        camera control values\n"
     "  --crossbar IN/OUT     crossbar and analog video decoder on the filter, pins by connector,\n"
     "                        e.g. tuner,svideo,composite/decoder,audio\n"
     "  --crossbar-fail       crossbar pin information queries fail\n"
@@ -194,6 +202,39 @@ std::string bag_text(IPropertyBag *bag, const wchar_t *name)
     return text;
 }
 
+// Set calls as "name=value/flags F"; kept values as "name=value" or "name auto".
+void print_controls(const char *title, tc::ControlKind kind, const std::vector<tc::ControlEntry> &entries, bool calls)
+{
+    if (entries.empty()) return;
+    std::printf("%s", title);
+    for (const auto &entry : entries) {
+        const char *name = tc::control_name(kind, entry.property);
+        const std::string shown = name ? name : std::to_string(entry.property);
+        if (calls)
+            std::printf(" %s=%ld/flags %ld", shown.c_str(), entry.value, entry.flags);
+        else if (entry.flags & 1) // VideoProcAmp_Flags_Auto and CameraControl_Flags_Auto
+            std::printf(" %s auto", shown.c_str());
+        else
+            std::printf(" %s=%ld", shown.c_str(), entry.value);
+    }
+    std::printf("\n");
+}
+
+// The ranges the device answers, one line per interface it has.
+void print_ranges(const char *title, tc::ControlKind kind, unsigned properties, const tc::DeviceOptions &options)
+{
+    if (!properties) return;
+    std::printf("%s", title);
+    const char *separator = " ";
+    for (long property = 0; property < tc::property_count(kind); ++property) {
+        if (!(properties & tc::property_bit(property))) continue;
+        std::printf("%s%s %s", separator, tc::control_name(kind, property),
+                    tc::range_text(tc::control_range(options.ranges, kind, property)).c_str());
+        separator = "; ";
+    }
+    std::printf("\n");
+}
+
 void print_record(const tc::DeviceRecord &record)
 {
     std::printf("    runs %ld, pauses %ld, stops %ld, stream starts %ld, frames delivered %ld, property page shown %ld\n",
@@ -205,15 +246,12 @@ void print_record(const tc::DeviceRecord &record)
             std::printf(" %ldx%ld->%s", entry.width, entry.height, hresult_text(entry.result).c_str());
         std::printf("\n");
     }
-    if (!record.procAmpSets.empty()) {
-        std::printf("    IAMVideoProcAmp::Set:");
-        for (const auto &entry : record.procAmpSets) {
-            const char *name = tc::procamp_name(entry.property);
-            std::printf(" %s=%ld/flags %ld", name ? name : std::to_string(entry.property).c_str(), entry.value,
-                        entry.flags);
-        }
-        std::printf("\n");
-    }
+    print_controls("    IAMVideoProcAmp::Set:", tc::ControlKind::ProcAmp, record.procAmpSets, true);
+    print_controls("    IAMCameraControl::Set:", tc::ControlKind::CameraControl, record.cameraControlSets, true);
+    print_controls("    kept values:", tc::ControlKind::ProcAmp,
+                   record.keptControls[static_cast<int>(tc::ControlKind::ProcAmp)], false);
+    print_controls("    kept camera control values:", tc::ControlKind::CameraControl,
+                   record.keptControls[static_cast<int>(tc::ControlKind::CameraControl)], false);
     if (!record.videoStandardSets.empty()) {
         std::printf("    put_TVFormat:");
         for (long value : record.videoStandardSets) std::printf(" %s", tc::standard_text(value).c_str());
@@ -264,9 +302,11 @@ int list(const std::vector<std::string> &args)
         tc::DeviceOptions options;
         const HRESULT optionsHr = tc::read_device_options(name, options);
         std::printf("%d  %s\n", position, name.c_str());
-        if (SUCCEEDED(optionsHr))
+        if (SUCCEEDED(optionsHr)) {
             std::printf("    %s\n", tc::describe_options(options).c_str());
-        else
+            print_ranges("    IAMVideoProcAmp:", tc::ControlKind::ProcAmp, options.procAmp, options);
+            print_ranges("    IAMCameraControl:", tc::ControlKind::CameraControl, options.cameraControl, options);
+        } else
             std::printf("    (options unreadable: %s)\n", hresult_text(optionsHr).c_str());
         print_record(tc::read_device_record(name));
     }
