@@ -24,8 +24,10 @@ const char kUsage[] =
     "              component counts them, with each one's device path and formats.\n"
     "  grab        Open a device, grab frames and write each as PNG and BMP; print the record\n"
     "              (width, height, depth, channels, stride).\n"
-    "  controls    Show the eight camera image controls (supported, value); --set changes\n"
-    "              some first.\n"
+    "  controls    Show every image control the device has: range, step, default, value and\n"
+    "              automatic mode (through QuiloVideo.Camera); --set changes some first.\n"
+    "  set         Set controls, NAME=VALUE or NAME=auto, in the order given, then show them\n"
+    "              all as controls does.\n"
     "  standard    Show the analog video standard; --set changes it first.\n"
     "  help        Show this text.\n"
     "\n"
@@ -45,9 +47,11 @@ const char kUsage[] =
     "                   PREFIX-1.bmp, ... when K is above 1\n"
     "\n"
     "controls options:\n"
-    "  --set NAME=VALUE set a control before showing them all; may be repeated. Names:\n"
-    "                   brightness, contrast, hue, saturation, sharpness, gamma,\n"
-    "                   whitebalance, backlightcompensation. Values are in the device's units.\n"
+    "  --set NAME=VALUE set a control before showing them all; may be repeated. VALUE is in\n"
+    "                   the device's units, or auto for its automatic mode. Names (any case):\n"
+    "                   brightness, contrast, hue, saturation, sharpness, gamma, colorenable,\n"
+    "                   whitebalance, backlightcompensation, gain, pan, tilt, roll, zoom,\n"
+    "                   exposure, iris, focus.\n"
     "\n"
     "standard options:\n"
     "  --set NAME       set the video standard: NTSC_M, NTSC_J, NTSC_433, PAL_B, PAL_D, PAL_G,\n"
@@ -61,6 +65,7 @@ const char kUsage[] =
     "  quilo-grab grab --pages --count 3\n"
     "  quilo-grab grab --device \"USB Camera\" --size 1280x720 --fps 15\n"
     "  quilo-grab controls --set brightness=10 --set gamma=120\n"
+    "  quilo-grab set exposure=-5 focus=auto --device \"USB Camera\"\n"
     "  quilo-grab standard --set PAL_B\n"
     "\n"
     "Exit status: 0 on success, 1 when the component, the platform or a file write fails (the\n"
@@ -75,9 +80,25 @@ const char *command_name(Command c)
     case Command::List: return "list";
     case Command::Grab: return "grab";
     case Command::Controls: return "controls";
+    case Command::Set: return "set";
     case Command::Standard: return "standard";
     default: return "help";
     }
+}
+
+// NAME=VALUE (a whole number) or NAME=auto.
+bool parse_setting(const char *text, Options &options, std::string &error)
+{
+    const char *eq = std::strchr(text, '=');
+    ControlSetting setting;
+    if (eq) setting.name.assign(text, eq);
+    setting.automatic = eq && std::strcmp(eq + 1, "auto") == 0;
+    if (setting.name.empty() || (!setting.automatic && !parse_long(eq + 1, LONG_MIN, LONG_MAX, setting.value))) {
+        error = "a control setting is NAME=VALUE with a whole number, or NAME=auto, not '" + std::string(text) + "'";
+        return false;
+    }
+    options.controlSettings.push_back(setting);
+    return true;
 }
 
 } // namespace
@@ -102,6 +123,7 @@ bool parse_command_line(int argc, char **argv, Options &options, std::string &er
     if (command == "list") options.command = Command::List;
     else if (command == "grab") options.command = Command::Grab;
     else if (command == "controls") options.command = Command::Controls;
+    else if (command == "set") options.command = Command::Set;
     else if (command == "standard") options.command = Command::Standard;
     else {
         error = "unknown command '" + command + "'";
@@ -182,21 +204,10 @@ bool parse_command_line(int argc, char **argv, Options &options, std::string &er
             }
             ++i;
         } else if (arg == "--set" && c == Command::Controls) {
-            if (!needs(true)) return false;
-            const char *eq = std::strchr(value, '=');
-            const std::string name = eq ? std::string(value, eq) : std::string(value);
-            const host::CameraControl *control = host::find_camera_control(name.c_str());
-            if (!control) {
-                error = "unknown control '" + name + "' (see --help for the names)";
-                return false;
-            }
-            long v = 0;
-            if (!eq || !parse_long(eq + 1, LONG_MIN, LONG_MAX, v)) {
-                error = "--set needs NAME=VALUE with a whole number, not '" + std::string(value) + "'";
-                return false;
-            }
-            options.controlSettings.push_back({control, v});
+            if (!needs(true) || !parse_setting(value, options, error)) return false;
             ++i;
+        } else if (c == Command::Set && arg.find('=') != std::string::npos && arg[0] != '-') {
+            if (!parse_setting(arg.c_str(), options, error)) return false;
         } else if (arg == "--set" && c == Command::Standard) {
             if (!needs(true)) return false;
             if (options.setStandard) {
@@ -212,6 +223,10 @@ bool parse_command_line(int argc, char **argv, Options &options, std::string &er
             error = "unknown option '" + arg + "'";
             return false;
         }
+    }
+    if (c == Command::Set && options.controlSettings.empty()) {
+        error = "set needs at least one NAME=VALUE or NAME=auto";
+        return false;
     }
     if (options.pages && options.fps > 0) {
         error = "--pages and --fps exclude each other: the property pages choose the format";

@@ -4,16 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "tools/CameraControlTable.h"
-
 namespace quilo::grab {
 
-enum class Command { Help, List, Grab, Controls, Standard };
+enum class Command { Help, List, Grab, Controls, Set, Standard };
 
+// NAME=VALUE or NAME=auto; the name is the automation class's (any case), checked by it.
 struct ControlSetting
 {
-    const host::CameraControl *control;
-    long value;
+    std::string name;
+    bool automatic = false;
+    long value = 0;
 };
 
 struct Options
@@ -28,7 +28,7 @@ struct Options
     bool flip = true;             // grab: top-down rows from the component
     long count = 1;               // grab
     std::string out = "frame";    // grab: output prefix
-    std::vector<ControlSetting> controlSettings; // controls --set, in command-line order
+    std::vector<ControlSetting> controlSettings; // set, controls --set: in command-line order
     bool setStandard = false;     // standard --set
     std::string standard;
 };

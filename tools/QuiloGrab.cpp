@@ -10,7 +10,6 @@
 #include "QuiloCamera.h"
 #include "common/HResult.h"
 #include "common/Variant.h"
-#include "tools/CameraControlTable.h"
 #include "tools/ComApartment.h"
 #include "tools/CommandLine.h"
 #include "common/DeviceList.h"
@@ -257,42 +256,58 @@ int run_grab(const Options &options)
     return 0;
 }
 
+// One row of the controls table: name, range, step, default, value, automatic mode.
+HRESULT print_control(IQuiloCamera *camera, BSTR name)
+{
+    LONG min = 0, max = 0, step = 0, def = 0, value = 0;
+    VARIANT_BOOL canAuto = VARIANT_FALSE, isAuto = VARIANT_FALSE;
+    RETURN_IF_FAILED(camera->ControlMin(name, &min));
+    RETURN_IF_FAILED(camera->ControlMax(name, &max));
+    RETURN_IF_FAILED(camera->ControlStep(name, &step));
+    RETURN_IF_FAILED(camera->ControlDefault(name, &def));
+    RETURN_IF_FAILED(camera->ControlValue(name, &value));
+    RETURN_IF_FAILED(camera->ControlCanAuto(name, &canAuto));
+    RETURN_IF_FAILED(camera->ControlIsAuto(name, &isAuto));
+    std::printf("%-22s %8ld %8ld %6ld %8ld %8ld  %s\n", narrow(name).c_str(), min, max, step, def, value,
+                !canAuto ? "-" : isAuto ? "on" : "off");
+    return S_OK;
+}
+
+// controls and set: every control of the device through the automation class, after the
+// settings asked for.
 int run_controls(const Options &options)
 {
-    OpenDevice device;
-    if (const int failed = open_device(options, true, device)) return failed;
-    ICQuiloVideoProcClass *proc = device.proc.get();
+    ComPtr<IQuiloCamera> camera;
+    HRESULT hr = CoCreateInstance(CLSID_Camera, nullptr, CLSCTX_INPROC_SERVER, IID_IQuiloCamera, camera.put_void());
+    if (FAILED(hr)) return fail("CoCreateInstance(QuiloVideo.Camera)", hr);
+    std::printf("device %ld: %s\n", options.device, device_label(options.device).c_str());
+    VARIANT noRate;
+    V_VT(&noRate) = VT_ERROR;
+    V_ERROR(&noRate) = DISP_E_PARAMNOTFOUND;
+    hr = camera->Open(position_variant(options.device), options.width, options.height, noRate);
+    if (FAILED(hr)) return fail_camera("Open", hr);
 
     for (const auto &setting : options.controlSettings) {
-        const HRESULT hr = (proc->*setting.control->set)(setting.value);
-        if (FAILED(hr)) return fail(std::string(setting.control->setCall) + "(" + std::to_string(setting.value) + ")", hr);
-        std::printf("set %s to %ld\n", setting.control->name, setting.value);
+        UniqueBstr name(std::wstring(setting.name.begin(), setting.name.end()).c_str());
+        const std::string shown = setting.automatic ? "auto" : std::to_string(setting.value);
+        hr = setting.automatic ? camera->SetControlAuto(name.get()) : camera->SetControl(name.get(), setting.value);
+        if (FAILED(hr)) return fail_camera("SetControl(" + setting.name + ", " + shown + ")", hr);
+        std::printf("set %s to %s\n", setting.name.c_str(), setting.automatic ? "automatic" : shown.c_str());
     }
 
-    std::printf("%-22s %-10s %s\n", "control", "supported", "value");
-    int result = 0;
-    for (const auto &control : host::kCameraControls) {
-        VARIANT_BOOL supported = VARIANT_FALSE;
-        HRESULT hr = (proc->*control.isSupported)(&supported);
-        if (FAILED(hr)) {
-            result = fail(control.supportCall, hr);
-            continue;
-        }
-        if (!supported) {
-            std::printf("%-22s %-10s %s\n", control.name, "no", "-");
-            continue;
-        }
-        LONG value = 0;
-        hr = (proc->*control.get)(&value);
-        if (FAILED(hr)) {
-            std::printf("%-22s %-10s %s\n", control.name, "yes", "(unreadable)");
-            std::fflush(stdout);
-            result = fail(control.getCall, hr);
-            continue;
-        }
-        std::printf("%-22s %-10s %ld\n", control.name, "yes", static_cast<long>(value));
+    LONG count = 0;
+    if (FAILED(hr = camera->get_ControlCount(&count))) return fail_camera("ControlCount", hr);
+    if (count == 0) {
+        std::printf("the device has no image controls\n");
+        return 0;
     }
-    return result;
+    std::printf("%-22s %8s %8s %6s %8s %8s  %s\n", "control", "min", "max", "step", "default", "value", "auto");
+    for (LONG i = 0; i < count; ++i) {
+        UniqueBstr name;
+        if (FAILED(hr = camera->ControlName(i, name.put()))) return fail_camera("ControlName", hr);
+        if (FAILED(hr = print_control(camera.get(), name.get()))) return fail_camera("reading " + narrow(name.get()), hr);
+    }
+    return 0;
 }
 
 int run_standard(const Options &options)
@@ -343,7 +358,8 @@ int run(int argc, char **argv)
     switch (options.command) {
     case Command::List: return run_list();
     case Command::Grab: return run_grab(options);
-    case Command::Controls: return run_controls(options);
+    case Command::Controls:
+    case Command::Set: return run_controls(options);
     case Command::Standard: return run_standard(options);
     default: return kExitUsage;
     }
