@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "WicDecode.h"
 #include "support/HostProgramTest.h"
@@ -65,6 +66,28 @@ protected:
 
 TEST_F(CameraScriptTest, VBScript) { run("camera.vbs"); }
 TEST_F(CameraScriptTest, JScript) { run("camera.js"); }
+
+// controls.vbs and controls.js against each kind of device they know: every camera control with
+// a configured range, a crossbar and picture marks; none of them; one that refuses every Set.
+TEST_F(CameraScriptTest, ControlsAndInputsOfEachKindOfDevice)
+{
+    const std::pair<const char *, const char *> kinds[] = {
+        {"full", "--camctl all --range zoom:100:500:20:120 --crossbar composite,svideo,tuner/decoder --marks"},
+        {"bare", ""},
+        {"locked", "--camctl focus --refuse-set"},
+    };
+    for (const char *script : {"controls.vbs", "controls.js"}) {
+        for (const auto &kind : kinds) {
+            // Added again for each script: every run starts from the device's defaults.
+            ASSERT_TRUE(qt::add_device(kind.first, kind.second));
+            const qt::ProgramRun run = qt::run_program("cscript.exe //nologo \"" + std::string(QUILO_SCRIPTS_DIR) +
+                                                           "\\" + script + "\" " + kind.first + " " + kind.first,
+                                                       120000);
+            EXPECT_EQ(0u, run.exitCode) << run;
+            EXPECT_TRUE(qt::contains(run.output, std::string(script) + ": all checks passed")) << run;
+        }
+    }
+}
 
 TEST_F(CameraScriptTest, ReadmeExamplesRun)
 {

@@ -3,6 +3,8 @@
 // configuration and category.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "camera/CameraTest.h"
 #include "testcam/kit/StreamConfigCaps.h"
 
@@ -101,6 +103,106 @@ TEST_F(ControlsTest, ProcAmpValuesStayWithTheDeviceAndEveryCallIsRecorded)
     EXPECT_EQ(999, record.procAmpSets[1].value);
     EXPECT_EQ(VideoProcAmp_Flags_Manual, record.procAmpSets[1].flags);
     EXPECT_EQ(VideoProcAmp_Gain, record.procAmpSets[2].property);
+}
+
+// Ranges as docs/TestCamera.md gives them, and zoom's as configured with --range.
+TEST_F(ControlsTest, CameraControlHasConfiguredRangesValuesSharedByTheDeviceAndRefusals)
+{
+    ASSERT_TRUE(add_device("Head", "--camctl zoom,exposure,focus --range zoom:100:500:20:120"));
+    ASSERT_TRUE(add_device("Locked", "--camctl focus --refuse-set"));
+    ASSERT_TRUE(add_device("Plain"));
+    ComPtr<IBaseFilter> first, second, locked, plain;
+    ASSERT_EQ(S_OK, bind_device("Head", first));
+    ASSERT_EQ(S_OK, bind_device("Head", second));
+    ASSERT_EQ(S_OK, bind_device("Locked", locked));
+    ASSERT_EQ(S_OK, bind_device("Plain", plain));
+    ComPtr<IAMCameraControl> a, b, refusing, absent;
+    ASSERT_EQ(S_OK, query(first.get(), IID_IAMCameraControl, a));
+    ASSERT_EQ(S_OK, query(second.get(), IID_IAMCameraControl, b));
+    ASSERT_EQ(S_OK, query(locked.get(), IID_IAMCameraControl, refusing));
+    EXPECT_EQ(E_NOINTERFACE, query(plain.get(), IID_IAMCameraControl, absent)) << "no camera control without --camctl";
+    ComPtr<IUnknown> identity, filterIdentity;
+    ASSERT_EQ(S_OK, query(a.get(), IID_IUnknown, identity));
+    ASSERT_EQ(S_OK, query(first.get(), IID_IUnknown, filterIdentity));
+    EXPECT_EQ(filterIdentity.get(), identity.get()) << "the interface is the filter's";
+
+    struct Expected
+    {
+        long property, min, max, step, def, caps, flags;
+    };
+    constexpr long kBoth = CameraControl_Flags_Auto | CameraControl_Flags_Manual;
+    for (const Expected &e : {Expected{CameraControl_Zoom, 100, 500, 20, 120, CameraControl_Flags_Manual,
+                                       CameraControl_Flags_Manual},
+                              Expected{CameraControl_Exposure, -13, -1, 1, -6, kBoth, CameraControl_Flags_Auto},
+                              Expected{CameraControl_Focus, 0, 250, 5, 0, kBoth, CameraControl_Flags_Auto}}) {
+        long min, max, step, def, caps, value, flags;
+        ASSERT_EQ(S_OK, a->GetRange(e.property, &min, &max, &step, &def, &caps)) << e.property;
+        EXPECT_EQ((std::vector<long>{e.min, e.max, e.step, e.def, e.caps}), (std::vector<long>{min, max, step, def, caps}));
+        ASSERT_EQ(S_OK, a->Get(e.property, &value, &flags));
+        EXPECT_EQ(e.def, value);
+        EXPECT_EQ(e.flags, flags);
+    }
+    long min, max, step, def, caps, value, flags;
+    EXPECT_EQ(E_PROP_ID_UNSUPPORTED, a->GetRange(CameraControl_Pan, &min, &max, &step, &def, &caps));
+
+    // One device, two filter objects: what one sets, the other reads, as on a real camera.
+    EXPECT_EQ(S_OK, a->Set(CameraControl_Zoom, 140, CameraControl_Flags_Manual));
+    EXPECT_EQ(S_OK, a->Set(CameraControl_Exposure, -3, CameraControl_Flags_Manual));
+    EXPECT_EQ(S_OK, b->Set(CameraControl_Exposure, 0, CameraControl_Flags_Auto));
+    ASSERT_EQ(S_OK, b->Get(CameraControl_Zoom, &value, &flags));
+    EXPECT_EQ(140, value);
+    ASSERT_EQ(S_OK, a->Get(CameraControl_Exposure, &value, &flags));
+    EXPECT_EQ(-3, value) << "automatic keeps the last value";
+    EXPECT_EQ(CameraControl_Flags_Auto, flags);
+    EXPECT_EQ(E_INVALIDARG, a->Set(CameraControl_Zoom, 520, CameraControl_Flags_Manual));
+    EXPECT_EQ(E_INVALIDARG, a->Set(CameraControl_Zoom, 0, CameraControl_Flags_Auto)) << "zoom has no automatic mode";
+
+    EXPECT_EQ(static_cast<HRESULT>(0x80070001L), refusing->Set(CameraControl_Focus, 10, CameraControl_Flags_Manual));
+    ASSERT_EQ(S_OK, refusing->Get(CameraControl_Focus, &value, &flags));
+    EXPECT_EQ(CameraControl_Flags_Auto, flags) << "a refused Set changes nothing";
+
+    const DeviceRecord record = read_device_record("Head");
+    ASSERT_EQ(5u, record.cameraControlSets.size());
+    EXPECT_EQ(CameraControl_Zoom, record.cameraControlSets[0].property);
+    EXPECT_EQ(140, record.cameraControlSets[0].value);
+    EXPECT_EQ(CameraControl_Flags_Auto, record.cameraControlSets[2].flags);
+    EXPECT_EQ(520, record.cameraControlSets[3].value);
+    EXPECT_TRUE(record.procAmpSets.empty());
+    EXPECT_EQ(1u, read_device_record("Locked").cameraControlSets.size()) << "a refused Set is recorded";
+}
+
+// --marks: block 0 the routed input's colour, block 1 + p camera control p (docs/TestCamera.md),
+// following what another filter object of the same device sets.
+TEST_F(ControlsTest, MarksShowTheRoutedInputAndCameraControlValues)
+{
+    ASSERT_TRUE(add_device("Card", "--camctl exposure --crossbar composite,svideo,tuner/decoder --marks --size 64x48 --fps 0"));
+    ComPtr<IBaseFilter> camera, other;
+    ASSERT_EQ(S_OK, bind_device("Card", camera));
+    ASSERT_EQ(S_OK, bind_device("Card", other));
+    GrabGraph graph;
+    ASSERT_EQ(S_OK, graph.build(camera.get()));
+    // RGB of the picture's pixel (x, y), y = 0 at the top; rows are bottom-up.
+    auto pixel = [&graph](int x, int y) {
+        Frame frame;
+        EXPECT_EQ(S_OK, graph.grab(frame));
+        const size_t at = static_cast<size_t>(frame.height - 1 - y) * 64 * 3 + static_cast<size_t>(x) * 3;
+        return frame.bytes.size() > at + 2 ? (frame.bytes[at + 2] << 16) | (frame.bytes[at + 1] << 8) | frame.bytes[at]
+                                           : -1;
+    };
+    EXPECT_EQ(0xFFFFFF, pixel(3, 3)) << "composite, routed at start: white";
+    EXPECT_EQ(0xFFFA80, pixel(43, 7)) << "exposure automatic at -6";
+    EXPECT_EQ(0x0008, pixel(48, 8) >> 8) << "outside the marks, the picture as usual: red 0, green the row";
+
+    ComPtr<IAMCrossbar> crossbar;
+    ComPtr<IAMCameraControl> control;
+    ASSERT_EQ(S_OK, query(other.get(), IID_IAMCrossbar, crossbar));
+    ASSERT_EQ(S_OK, query(other.get(), IID_IAMCameraControl, control));
+    ASSERT_EQ(S_OK, crossbar->Route(0, 1));
+    ASSERT_EQ(S_OK, control->Set(CameraControl_Exposure, -2, CameraControl_Flags_Manual));
+    EXPECT_EQ(0x00FF00, pixel(0, 0)) << "S-Video: green";
+    EXPECT_EQ(0x00FE80, pixel(40, 0)) << "exposure manual at -2";
+    ASSERT_EQ(S_OK, crossbar->Route(0, 2));
+    EXPECT_EQ(0x0000FF, pixel(7, 7)) << "tuner: blue";
 }
 
 TEST_F(ControlsTest, CrossbarListsConnectorsRoutesAndIsFoundByTheCaptureGraphBuilder)
