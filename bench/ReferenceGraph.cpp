@@ -10,6 +10,7 @@
 #include "common/DeviceList.h"
 #include "common/DirectShowIds.h"
 #include "common/HResult.h"
+#include "dshow/GrabberGraph.h"
 #include "dshow/PinSearch.h"
 #include "common/InterfaceTable.h"
 #include "common/MediaType.h"
@@ -152,34 +153,21 @@ HRESULT ReferenceGraph::open(long position, long width, long height, Sequence se
 {
     close();
     sequence_ = sequence;
-    ComPtr<IBaseFilter> capture, grabberFilter, renderer;
+    ComPtr<IBaseFilter> capture;
     // The graph before the device, as the component builds: a device that fails to bind then
     // costs both the same platform calls.
     RETURN_IF_FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                       graph_.put_void()));
     RETURN_IF_FAILED(bind_video_device(position, capture));
-    RETURN_IF_FAILED(CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                      grabberFilter.put_void()));
-    RETURN_IF_FAILED(CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                      renderer.put_void()));
     RETURN_IF_FAILED(graph_->AddFilter(capture.get(), L"Capture"));
-    RETURN_IF_FAILED(graph_->AddFilter(grabberFilter.get(), L"Grabber"));
-    RETURN_IF_FAILED(graph_->AddFilter(renderer.get(), L"NullRenderer"));
-    RETURN_IF_FAILED(grabberFilter.query(grabber_));
-
-    AM_MEDIA_TYPE rgb24 = {};
-    rgb24.majortype = MEDIATYPE_Video;
-    rgb24.subtype = MEDIASUBTYPE_RGB24;
-    RETURN_IF_FAILED(grabber_->SetMediaType(&rgb24));
+    dshow::GrabberFilters filters;
+    RETURN_IF_FAILED(filters.add(graph_.get()));
+    grabber_ = filters.grabber;
 
     const ComPtr<IPin> captureOut = dshow::findOutputPin(capture.get());
-    const ComPtr<IPin> grabberIn = dshow::findInputPin(grabberFilter.get());
-    const ComPtr<IPin> grabberOut = dshow::findOutputPin(grabberFilter.get());
-    const ComPtr<IPin> rendererIn = dshow::findInputPin(renderer.get());
-    RETURN_HR_IF(VFW_E_NOT_FOUND, !captureOut || !grabberIn || !grabberOut || !rendererIn);
+    RETURN_HR_IF(VFW_E_NOT_FOUND, !captureOut);
     RETURN_IF_FAILED(set_frame_size(captureOut.get(), width, height));
-    RETURN_IF_FAILED(graph_->Connect(captureOut.get(), grabberIn.get()));
-    RETURN_IF_FAILED(graph_->Connect(grabberOut.get(), rendererIn.get()));
+    RETURN_IF_FAILED(filters.connect(graph_.get(), captureOut.get(), true));
     const bool restart = sequence == Sequence::Restart;
     RETURN_IF_FAILED(grabber_->SetBufferSamples(restart ? TRUE : FALSE));
     RETURN_IF_FAILED(grabber_->SetOneShot(restart ? TRUE : FALSE));

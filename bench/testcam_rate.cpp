@@ -11,11 +11,10 @@
 #include <string>
 
 #include "common/ComPtr.h"
-#include "common/DirectShowIds.h"
 #include "common/HResult.h"
 #include "common/ScopeGuard.h"
 #include "common/Variant.h"
-#include "dshow/PinSearch.h"
+#include "dshow/GrabberGraph.h"
 #include "testcam/DeviceRegistry.h"
 
 using quilo::ComPtr;
@@ -121,39 +120,16 @@ int main(int argc, char **argv)
     LONG counted = 0;
     DWORD elapsedMs = 0;
     {
-        ComPtr<IBaseFilter> camera, grabberFilter, renderer;
-        ComPtr<IGraphBuilder> graph;
-        ComPtr<ISampleGrabber> grabber;
-        ComPtr<IMediaControl> control;
+        ComPtr<IBaseFilter> camera;
+        quilo::dshow::GrabberGraph graph;
         if (FAILED(hr = bind_device(camera))) return fail("binding the device", hr);
-        if (FAILED(hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                         graph.put_void())))
-            return fail("creating the filter graph", hr);
-        if (FAILED(hr = CoCreateInstance(quilo::kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                         grabberFilter.put_void())))
-            return fail("creating the sample grabber", hr);
-        if (FAILED(hr = CoCreateInstance(quilo::kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                         renderer.put_void())))
-            return fail("creating the null renderer", hr);
-        if (FAILED(hr = grabberFilter.query(grabber))) return fail("ISampleGrabber", hr);
-        if (FAILED(hr = graph->QueryInterface(IID_IMediaControl, control.put_void()))) return fail("IMediaControl", hr);
         // A figure from a graph that was not built as described would be no figure at all.
-        if (FAILED(hr = graph->AddFilter(camera.get(), L"Capture Filter"))) return fail("adding the camera", hr);
-        if (FAILED(hr = graph->AddFilter(grabberFilter.get(), L"Grabber"))) return fail("adding the grabber", hr);
-        if (FAILED(hr = graph->AddFilter(renderer.get(), L"NullRenderer"))) return fail("adding the renderer", hr);
-        AM_MEDIA_TYPE rgb24 = {};
-        rgb24.majortype = MEDIATYPE_Video;
-        rgb24.subtype = MEDIASUBTYPE_RGB24;
-        if (FAILED(hr = grabber->SetMediaType(&rgb24))) return fail("SetMediaType", hr);
+        if (FAILED(hr = graph.build(camera.get()))) return fail("building camera -> grabber -> renderer", hr);
+        ISampleGrabber *grabber = graph.filters.grabber.get();
+        IMediaControl *control = graph.control.get();
         if (FAILED(hr = grabber->SetOneShot(FALSE))) return fail("SetOneShot", hr);
         if (FAILED(hr = grabber->SetBufferSamples(FALSE))) return fail("SetBufferSamples", hr);
         if (FAILED(hr = grabber->SetCallback(&counter, 0))) return fail("SetCallback", hr);
-        if (FAILED(hr = graph->Connect(quilo::dshow::findOutputPin(camera.get()).get(),
-                                       quilo::dshow::findInputPin(grabberFilter.get()).get())))
-            return fail("connecting the camera", hr);
-        if (FAILED(hr = graph->Connect(quilo::dshow::findOutputPin(grabberFilter.get()).get(),
-                                       quilo::dshow::findInputPin(renderer.get()).get())))
-            return fail("connecting the renderer", hr);
 
         if (FAILED(hr = control->Run())) return fail("Run", hr);
         Sleep(500); // let the stream settle

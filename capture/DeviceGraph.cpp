@@ -4,9 +4,7 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 
-#include "dshow/PinSearch.h"
 #include "common/DeviceList.h"
-#include "common/DirectShowIds.h"
 #include "common/HResult.h"
 #include "common/MediaType.h"
 
@@ -45,46 +43,27 @@ HRESULT DeviceGraph::addDevice(Platform &platform, LONG position)
 
 HRESULT DeviceGraph::addGrabberAndRenderer(Platform &platform)
 {
-    RETURN_IF_FAILED(platform.createInstance(kClsidSampleGrabber, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                             grabberFilter_.put_void()));
-    RETURN_IF_FAILED(grabberFilter_.query(grabber_));
-    RETURN_IF_FAILED(graph_->AddFilter(grabberFilter_.get(), L"Grabber"));
-    {
-        // RGB24 video with any format block; nothing else is asked of the connection.
-        MediaType rgb24;
-        rgb24->majortype = MEDIATYPE_Video;
-        rgb24->subtype = MEDIASUBTYPE_RGB24;
-        RETURN_IF_FAILED(grabber_->SetMediaType(rgb24.get()));
-    }
-    RETURN_IF_FAILED(platform.createInstance(kClsidNullRenderer, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                             renderer_.put_void()));
-    return graph_->AddFilter(renderer_.get(), L"NullRenderer");
+    return filters_.add(graph_.get(), [&platform](REFCLSID clsid, DWORD context, REFIID iid, void **out) {
+        return platform.createInstance(clsid, context, iid, out);
+    });
 }
 
 HRESULT DeviceGraph::connect(IPin *capturePin, FrameFormat &format)
 {
-    const ComPtr<IPin> grabberIn = dshow::findFreeInputPin(grabberFilter_.get());
-    RETURN_HR_IF(VFW_E_NOT_FOUND, !capturePin || !grabberIn);
-    RETURN_IF_FAILED(graph_->Connect(capturePin, grabberIn.get()));
-
-    const ComPtr<IPin> grabberOut = dshow::findOutputPin(grabberFilter_.get());
-    const ComPtr<IPin> rendererIn = dshow::findInputPin(renderer_.get());
-    if (grabberOut && rendererIn)
-        ignore_result(graph_->Connect(grabberOut.get(), rendererIn.get()),
-                      "the renderer only gives the grabber's output somewhere to go; the grabber calls back either way");
-
+    RETURN_IF_FAILED(filters_.connect(graph_.get(), capturePin, false));
+    ISampleGrabber *grabber = filters_.grabber.get();
     // Continuous: every sample is offered to the sink, none is kept by the grabber.
-    RETURN_IF_FAILED(grabber_->SetBufferSamples(FALSE));
-    RETURN_IF_FAILED(grabber_->SetOneShot(FALSE));
+    RETURN_IF_FAILED(grabber->SetBufferSamples(FALSE));
+    RETURN_IF_FAILED(grabber->SetOneShot(FALSE));
     MediaType connected;
-    RETURN_IF_FAILED(grabber_->GetConnectedMediaType(connected.get()));
+    RETURN_IF_FAILED(grabber->GetConnectedMediaType(connected.get()));
     RETURN_IF_FAILED(read_frame_format(*connected.get(), format));
 
     ComPtr<FrameSink> sink;
     sink.attach(FrameSink::create(format));
     RETURN_HR_IF(E_OUTOFMEMORY, !sink);
     // 0: SampleCB, with the sample itself; the grabber holds its own reference to the sink.
-    RETURN_IF_FAILED(grabber_->SetCallback(sink.get(), 0));
+    RETURN_IF_FAILED(grabber->SetCallback(sink.get(), 0));
     sink_ = std::move(sink);
     return S_OK;
 }
@@ -228,13 +207,11 @@ void DeviceGraph::release()
     // The grabber's reference to the sink goes with the callback, but only once no sample can
     // be in flight: after a failed Stop the grabber keeps the sink and releases it when it goes
     // itself. The sink is disarmed after every Grab, so it writes nothing meanwhile.
-    if (grabber_ && sink_ && !running_)
-        ignore_result(grabber_->SetCallback(nullptr, 0), "the grabber is released next");
+    if (filters_.grabber && sink_ && !running_)
+        ignore_result(filters_.grabber->SetCallback(nullptr, 0), "the grabber is released next");
     running_ = false;
     sink_.reset();
-    grabber_.reset();
-    grabberFilter_.reset();
-    renderer_.reset();
+    filters_.reset();
     captureFilter_.reset();
     events_.reset();
     control_.reset();

@@ -11,6 +11,7 @@
 #include "capture/Platform.h"
 #include "common/ComPtr.h"
 #include "common/VideoFormat.h"
+#include "dshow/GrabberGraph.h"
 #include "frame/FrameDelivery.h"
 
 namespace quilo::capture {
@@ -66,9 +67,7 @@ private:
     ComPtr<IMediaControl> control_;
     ComPtr<IMediaEvent> events_;
     ComPtr<IBaseFilter> captureFilter_;
-    ComPtr<IBaseFilter> grabberFilter_;
-    ComPtr<ISampleGrabber> grabber_;
-    ComPtr<IBaseFilter> renderer_;
+    dshow::GrabberFilters filters_;
     ComPtr<FrameSink> sink_;
     bool running_ = false;        // Run was called and no Stop has succeeded since
 };

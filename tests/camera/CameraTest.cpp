@@ -4,9 +4,9 @@
 #include <dvdmedia.h>
 #include <cstdlib>
 
-#include "common/DirectShowIds.h"
 #include "common/HResult.h"
 #include "common/Variant.h"
+#include "dshow/GrabberGraph.h"
 #include "dshow/PinSearch.h"
 
 namespace quilo::test {
@@ -133,32 +133,17 @@ void GrabGraph::release()
 
 HRESULT GrabGraph::build(IBaseFilter *device)
 {
-    camera = ComPtr<IBaseFilter>(device);
-    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.put_void());
+    dshow::GrabberGraph built;
+    const HRESULT hr = built.build(device, capture_pin(device).get());
+    graph = built.graph;
+    control = built.control;
+    events = built.events;
+    camera = built.source;
+    grabberFilter = built.filters.grabberFilter;
+    grabber = built.filters.grabber;
+    renderer = built.filters.renderer;
     if (FAILED(hr)) return hr;
-    if (FAILED(hr = query(graph.get(), IID_IMediaControl, control))) return hr;
-    if (FAILED(hr = query(graph.get(), IID_IMediaEvent, events))) return hr;
-    if (FAILED(hr = CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                     grabberFilter.put_void())))
-        return hr;
-    if (FAILED(hr = query(grabberFilter.get(), IID_ISampleGrabber, grabber))) return hr;
-    if (FAILED(hr = CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                     renderer.put_void())))
-        return hr;
-    if (FAILED(hr = graph->AddFilter(camera.get(), L"Capture Filter"))) return hr;
-    if (FAILED(hr = graph->AddFilter(grabberFilter.get(), L"Grabber"))) return hr;
-    if (FAILED(hr = graph->AddFilter(renderer.get(), L"NullRenderer"))) return hr;
-
-    AM_MEDIA_TYPE rgb24 = {};
-    rgb24.majortype = MEDIATYPE_Video;
-    rgb24.subtype = MEDIASUBTYPE_RGB24;
-    if (FAILED(hr = grabber->SetMediaType(&rgb24))) return hr;
-    ComPtr<IPin> out = capture_pin(camera.get()), in = dshow::findInputPin(grabberFilter.get());
-    if (FAILED(hr = graph->Connect(out.get(), in.get()))) return hr;
-    out = dshow::findOutputPin(grabberFilter.get());
-    in = dshow::findInputPin(renderer.get());
-    if (FAILED(hr = graph->Connect(out.get(), in.get()))) return hr;
-    grabber->SetBufferSamples(TRUE);
+    ignore_result(grabber->SetBufferSamples(TRUE), "a grabber that keeps no sample fails the grab that reads it");
     return grabber->SetOneShot(TRUE);
 }
 
