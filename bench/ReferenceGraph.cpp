@@ -8,12 +8,12 @@
 #include <cstring>
 
 #include "common/DeviceList.h"
-#include "common/DirectShowIds.h"
+#include "dshow/DirectShowIds.h"
 #include "common/HResult.h"
 #include "dshow/GrabberGraph.h"
 #include "dshow/PinSearch.h"
 #include "common/InterfaceTable.h"
-#include "common/MediaType.h"
+#include "dshow/MediaType.h"
 
 namespace quilo::bench {
 

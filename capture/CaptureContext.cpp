@@ -3,7 +3,7 @@
 #include <vfwmsgs.h>
 
 #include "capture/CaptureFormat.h"
-#include "capture/StreamFormats.h"
+#include "dshow/StreamFormats.h"
 #include "dshow/PinSearch.h"
 #include "common/HResult.h"
 
@@ -71,7 +71,7 @@ HRESULT CaptureContext::build(LONG deviceID, FormatStep step, LONG width, LONG h
         showCapturePinPages(platform_, capturePin.get());
         break;
     case FormatStep::Request:
-        if (width > 0 && height > 0) RETURN_IF_FAILED(select_stream_format(capturePin.get(), width, height, frameRate));
+        if (width > 0 && height > 0) RETURN_IF_FAILED(dshow::select_stream_format(capturePin.get(), width, height, frameRate));
         break;
     }
 
@@ -95,23 +95,6 @@ HRESULT CaptureContext::destroyCapture()
     graph_.release();
     frame_.release();
     return S_FALSE;
-}
-
-HRESULT CaptureContext::grab(QuiloImageStruct *record)
-{
-    if (!record) return S_OK;
-    RETURN_HR_IF(VFW_E_WRONG_STATE, !isSetUp());
-    RETURN_IF_FAILED(graph_.takeFrame(frame_, kGrabTimeoutMs));
-    return frame_.deliver(isStarted_, flipImage_, *record);
-}
-
-HRESULT CaptureContext::grab(DWORD timeoutMs, QuiloImageStruct &record, FrameStamp &stamp)
-{
-    RETURN_HR_IF(VFW_E_WRONG_STATE, !isSetUp());
-    RETURN_IF_FAILED(graph_.takeFrame(frame_, timeoutMs));
-    RETURN_IF_FAILED(frame_.deliver(isStarted_, flipImage_, record));
-    stamp = graph_.lastStamp();
-    return S_OK;
 }
 
 void CaptureContext::releaseAll()

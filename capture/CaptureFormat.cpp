@@ -9,8 +9,8 @@
 
 #include "common/ComPtr.h"
 #include "common/HResult.h"
-#include "common/MediaType.h"
-#include "common/VideoFormat.h"
+#include "dshow/MediaType.h"
+#include "dshow/VideoFormat.h"
 
 namespace quilo::capture {
 namespace {

@@ -10,7 +10,7 @@
 #include "capture/FrameSink.h"
 #include "capture/Platform.h"
 #include "common/ComPtr.h"
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 #include "dshow/GrabberGraph.h"
 #include "frame/FrameDelivery.h"
 

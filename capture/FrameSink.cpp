@@ -5,7 +5,7 @@
 #include <new>
 
 #include "common/InterfaceTable.h"
-#include "common/MediaType.h"
+#include "dshow/MediaType.h"
 
 namespace quilo::capture {
 

@@ -11,7 +11,7 @@
 
 #include "common/CriticalSection.h"
 #include "common/Handle.h"
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 #include "capture/FrameStamp.h"
 
 namespace quilo::capture {

@@ -3,9 +3,9 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 
-#include "common/DirectShowIds.h"
+#include "dshow/DirectShowIds.h"
 #include "common/HResult.h"
-#include "common/MediaType.h"
+#include "dshow/MediaType.h"
 #include "dshow/PinSearch.h"
 
 namespace quilo::dshow {

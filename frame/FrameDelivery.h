@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "QuiloVideo.h"
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 #include "frame/FrameBuffer.h"
 #include "frame/ImageHeader.h"
 

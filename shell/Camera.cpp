@@ -13,13 +13,13 @@
 #include "capture/CrossbarRouting.h"
 #include "capture/DecoderStandard.h"
 #include "capture/DeviceProperties.h"
-#include "capture/StreamFormats.h"
+#include "dshow/StreamFormats.h"
 #include "common/DeviceList.h"
 #include "common/HResult.h"
 #include "common/ImageFiles.h"
 #include "common/InterfaceTable.h"
 #include "common/Variant.h"
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 #include "dshow/PinSearch.h"
 #include "shell/AutomationError.h"
 #include "shell/ClassInfo.h"
@@ -47,12 +47,12 @@ std::wstring device_names(const std::vector<VideoDevice> &devices)
     return text;
 }
 
-std::wstring format_text(const capture::StreamFormat &format)
+std::wstring format_text(const dshow::StreamFormat &format)
 {
     std::wstring rate = number_text(format.maxRate);
     if (format.minRate != format.maxRate) rate = number_text(format.minRate) + L"-" + rate;
     return std::to_wstring(format.width) + L"x" + std::to_wstring(format.height) + L" " +
-           capture::subtype_name(format.subtype) + L" at " + rate + L" fps";
+           dshow::subtype_name(format.subtype) + L" at " + rate + L" fps";
 }
 
 HRESULT put_bstr(const std::wstring &text, BSTR *out)
@@ -197,27 +197,27 @@ public:
     }
     HRESULT STDMETHODCALLTYPE FormatWidth(VARIANT device, LONG index, LONG *width) override
     {
-        return formatField(device, index, width, [](const capture::StreamFormat &f) { return f.width; });
+        return formatField(device, index, width, [](const dshow::StreamFormat &f) { return f.width; });
     }
     HRESULT STDMETHODCALLTYPE FormatHeight(VARIANT device, LONG index, LONG *height) override
     {
-        return formatField(device, index, height, [](const capture::StreamFormat &f) { return f.height; });
+        return formatField(device, index, height, [](const dshow::StreamFormat &f) { return f.height; });
     }
     HRESULT STDMETHODCALLTYPE FormatMinRate(VARIANT device, LONG index, double *rate) override
     {
-        return formatField(device, index, rate, [](const capture::StreamFormat &f) { return f.minRate; });
+        return formatField(device, index, rate, [](const dshow::StreamFormat &f) { return f.minRate; });
     }
     HRESULT STDMETHODCALLTYPE FormatMaxRate(VARIANT device, LONG index, double *rate) override
     {
-        return formatField(device, index, rate, [](const capture::StreamFormat &f) { return f.maxRate; });
+        return formatField(device, index, rate, [](const dshow::StreamFormat &f) { return f.maxRate; });
     }
     HRESULT STDMETHODCALLTYPE FormatSubtype(VARIANT device, LONG index, BSTR *subtype) override
     {
         if (!subtype) return E_POINTER;
         *subtype = nullptr;
-        const capture::StreamFormat *format = nullptr;
+        const dshow::StreamFormat *format = nullptr;
         RETURN_IF_FAILED(formatAt(device, index, format));
-        return put_bstr(capture::subtype_name(format->subtype), subtype);
+        return put_bstr(dshow::subtype_name(format->subtype), subtype);
     }
 
     // The open device.
@@ -724,7 +724,7 @@ private:
         RETURN_IF_FAILED(resolve(which, device));
         if (!fresh && formatsRead_ && formatsOf_ == device.position) return S_OK;
         formatsRead_ = false;
-        std::vector<capture::StreamFormat> formats;
+        std::vector<dshow::StreamFormat> formats;
         const HRESULT hr = listFormats(device.position, formats);
         if (FAILED(hr))
             return raise_error(hr, L"the formats of " + quoted(device.wideName) + L" cannot be read (" +
@@ -735,14 +735,14 @@ private:
         return S_OK;
     }
 
-    static HRESULT listFormats(LONG position, std::vector<capture::StreamFormat> &formats)
+    static HRESULT listFormats(LONG position, std::vector<dshow::StreamFormat> &formats)
     {
         ComPtr<IBaseFilter> filter;
         RETURN_IF_FAILED(bind_video_device(position, filter));
-        return capture::list_stream_formats(dshow::findCapturePin(filter.get()).get(), formats);
+        return dshow::list_stream_formats(dshow::findCapturePin(filter.get()).get(), formats);
     }
 
-    HRESULT formatAt(const VARIANT &which, LONG index, const capture::StreamFormat *&format)
+    HRESULT formatAt(const VARIANT &which, LONG index, const dshow::StreamFormat *&format)
     {
         RETURN_IF_FAILED(readFormats(which, /*fresh=*/false));
         if (index < 0 || static_cast<size_t>(index) >= formats_.size())
@@ -757,7 +757,7 @@ private:
     {
         if (!out) return E_POINTER;
         *out = 0;
-        const capture::StreamFormat *format = nullptr;
+        const dshow::StreamFormat *format = nullptr;
         RETURN_IF_FAILED(formatAt(which, index, format));
         *out = field(*format);
         return S_OK;
@@ -770,7 +770,7 @@ private:
             return raise_error(hr, L"opening " + name + L" failed (" + describe_hresult(hr) + L")");
         std::wstring asked = std::to_wstring(request.width) + L"x" + std::to_wstring(request.height);
         if (request.frameRate > 0) asked += L" at " + number_text(request.frameRate) + L" fps";
-        std::vector<capture::StreamFormat> formats;
+        std::vector<dshow::StreamFormat> formats;
         std::wstring offered;
         if (SUCCEEDED(listFormats(device.position, formats)))
             for (const auto &f : formats) offered += (offered.empty() ? L"" : L", ") + format_text(f);
@@ -821,7 +821,7 @@ private:
     capture::CaptureContext context_;
     bool open_ = false;
     VideoDevice device_;
-    std::vector<capture::StreamFormat> formats_;
+    std::vector<dshow::StreamFormat> formats_;
     LONG formatsOf_ = -1;
     bool formatsRead_ = false;
     bool hasFrame_ = false;

@@ -13,7 +13,7 @@
 #include "testcam/DeviceOptions.h"
 #include "testcam/FrameSource.h"
 #include "testcam/kit/OutputPin.h"
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 
 namespace quilo::testcam {
 

@@ -7,8 +7,8 @@
 
 #include "common/HResult.h"
 #include "testcam/Pattern.h"
-#include "common/MediaType.h"
-#include "common/VideoFormat.h"
+#include "dshow/MediaType.h"
+#include "dshow/VideoFormat.h"
 
 namespace quilo::testcam {
 namespace {

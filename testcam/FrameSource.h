@@ -13,7 +13,7 @@
 #include "common/ComPtr.h"
 #include "common/CriticalSection.h"
 #include "common/Handle.h"
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 #include "testcam/DeviceOptions.h"
 
 namespace quilo::testcam {

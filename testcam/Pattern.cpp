@@ -5,7 +5,7 @@
 
 #include <strmif.h>
 
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 
 namespace quilo::testcam {
 

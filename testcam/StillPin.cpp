@@ -7,7 +7,7 @@
 #include "common/HResult.h"
 #include "testcam/kit/PinCategory.h"
 #include "common/InterfaceTable.h"
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 
 namespace quilo::testcam {
 

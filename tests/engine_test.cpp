@@ -8,9 +8,9 @@
 #include <string>
 
 #include "capture/CaptureContext.h"
-#include "common/DirectShowIds.h"
-#include "common/MediaType.h"
-#include "common/VideoFormat.h"
+#include "dshow/DirectShowIds.h"
+#include "dshow/MediaType.h"
+#include "dshow/VideoFormat.h"
 #include "support/PlatformDouble.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"

@@ -3,7 +3,7 @@
 #include <vfwmsgs.h>
 #include <cstring>
 
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 #include "tools/ViewIds.h"
 
 namespace quilo::view {

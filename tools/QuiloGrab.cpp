@@ -13,7 +13,7 @@
 #include "tools/ComApartment.h"
 #include "tools/CommandLine.h"
 #include "common/DeviceList.h"
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 #include "tools/ErrorText.h"
 #include "common/ImageFiles.h"
 #include "tools/VideoProcHost.h"
@@ -141,18 +141,31 @@ int resolve_device(Options &options)
     return kExitFailure;
 }
 
-// grab --fps: the format and rate are chosen through the automation class, which writes the files.
-int run_grab_at_rate(const Options &options)
+// Creates the automation class and opens the chosen device at --size (and at --fps when given);
+// on failure the message is already printed.
+int open_camera(const Options &options, ComPtr<IQuiloCamera> &camera)
 {
-    ComPtr<IQuiloCamera> camera;
     HRESULT hr = CoCreateInstance(CLSID_Camera, nullptr, CLSCTX_INPROC_SERVER, IID_IQuiloCamera, camera.put_void());
     if (FAILED(hr)) return fail("CoCreateInstance(QuiloVideo.Camera)", hr);
     std::printf("device %ld: %s\n", options.device, device_label(options.device).c_str());
     VARIANT rate;
-    V_VT(&rate) = VT_R8;
-    V_R8(&rate) = options.fps;
+    if (options.fps > 0) {
+        V_VT(&rate) = VT_R8;
+        V_R8(&rate) = options.fps;
+    } else {
+        V_VT(&rate) = VT_ERROR; // the optional argument left out: the format's own rate
+        V_ERROR(&rate) = DISP_E_PARAMNOTFOUND;
+    }
     hr = camera->Open(position_variant(options.device), options.width, options.height, rate);
-    if (FAILED(hr)) return fail_camera("Open", hr);
+    return FAILED(hr) ? fail_camera("Open", hr) : 0;
+}
+
+// grab --fps: the format and rate are chosen through the automation class, which writes the files.
+int run_grab_at_rate(const Options &options)
+{
+    ComPtr<IQuiloCamera> camera;
+    if (const int failed = open_camera(options, camera)) return failed;
+    HRESULT hr = S_OK;
     for (long i = 1; i <= options.count; ++i) {
         hr = camera->Grab(8000);
         if (FAILED(hr)) return fail_camera("Grab", hr);
@@ -278,15 +291,8 @@ HRESULT print_control(IQuiloCamera *camera, BSTR name)
 int run_controls(const Options &options)
 {
     ComPtr<IQuiloCamera> camera;
-    HRESULT hr = CoCreateInstance(CLSID_Camera, nullptr, CLSCTX_INPROC_SERVER, IID_IQuiloCamera, camera.put_void());
-    if (FAILED(hr)) return fail("CoCreateInstance(QuiloVideo.Camera)", hr);
-    std::printf("device %ld: %s\n", options.device, device_label(options.device).c_str());
-    VARIANT noRate;
-    V_VT(&noRate) = VT_ERROR;
-    V_ERROR(&noRate) = DISP_E_PARAMNOTFOUND;
-    hr = camera->Open(position_variant(options.device), options.width, options.height, noRate);
-    if (FAILED(hr)) return fail_camera("Open", hr);
-
+    if (const int failed = open_camera(options, camera)) return failed;
+    HRESULT hr = S_OK;
     for (const auto &setting : options.controlSettings) {
         UniqueBstr name(std::wstring(setting.name.begin(), setting.name.end()).c_str());
         const std::string shown = setting.automatic ? "auto" : std::to_string(setting.value);

@@ -1,6 +1,6 @@
 #include "testcam/kit/EnumMediaTypes.h"
 
-#include "common/MediaType.h"
+#include "dshow/MediaType.h"
 
 namespace quilo::kit {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/ComPtr.h"
-#include "common/MediaType.h"
+#include "dshow/MediaType.h"
 #include "testcam/kit/EnumMediaTypes.h"
 
 namespace quilo::kit {

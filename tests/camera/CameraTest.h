@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/ComPtr.h"
-#include "common/MediaType.h"
+#include "dshow/MediaType.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
 

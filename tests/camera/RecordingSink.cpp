@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "support/TestCamera.h"
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 
 namespace quilo::test {
 

@@ -1,4 +1,4 @@
-#include "common/VideoFormat.h"
+#include "dshow/VideoFormat.h"
 
 #include <objbase.h>
 #include <amvideo.h>

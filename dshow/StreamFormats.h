@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace quilo::capture {
+namespace quilo::dshow {
 
 struct StreamFormat
 {
@@ -32,4 +32,4 @@ HRESULT list_stream_formats(IPin *pin, std::vector<StreamFormat> &formats);
 // applies a size. Otherwise the device's SetFormat answer.
 HRESULT select_stream_format(IPin *pin, LONG width, LONG height, double rate);
 
-} // namespace quilo::capture
+} // namespace quilo::dshow

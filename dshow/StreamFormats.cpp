@@ -1,4 +1,4 @@
-#include "capture/StreamFormats.h"
+#include "dshow/StreamFormats.h"
 
 #include <amvideo.h>
 #include <dvdmedia.h>
@@ -9,10 +9,10 @@
 
 #include "common/ComPtr.h"
 #include "common/HResult.h"
-#include "common/MediaType.h"
-#include "common/VideoFormat.h"
+#include "dshow/MediaType.h"
+#include "dshow/VideoFormat.h"
 
-namespace quilo::capture {
+namespace quilo::dshow {
 namespace {
 
 constexpr double kUnitsPerSecond = 10000000.0; // REFERENCE_TIME is in 100 ns units
@@ -154,4 +154,4 @@ HRESULT select_stream_format(IPin *pin, LONG width, LONG height, double rate)
     return config->SetFormat(chosen.get());
 }
 
-} // namespace quilo::capture
+} // namespace quilo::dshow
