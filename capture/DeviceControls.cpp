@@ -1,7 +1,7 @@
 #include "capture/DeviceControls.h"
 
 #include "capture/CaptureFormat.h"
-#include "capture/CrossbarRouting.h"
+#include "dshow/CrossbarRouting.h"
 #include "common/HResult.h"
 
 namespace quilo::capture {
@@ -28,7 +28,7 @@ HRESULT DeviceControls::find(IBaseFilter *captureFilter, bool needProcAmp)
                       "no crossbar is the answer for every camera that is not analog hardware");
     if (crossbar_) {
         // A refused route leaves the crossbar as it was; capture goes on from its current input.
-        RETURN_IF_FAILED(routeCrossbar(crossbar_.get()));
+        RETURN_IF_FAILED(dshow::routeCrossbar(crossbar_.get()));
         RETURN_IF_FAILED(captureFilter->QueryInterface(IID_IAMAnalogVideoDecoder, decoder_.put_void()));
     }
     const HRESULT procAmp = captureFilter->QueryInterface(IID_IAMVideoProcAmp, procAmp_.put_void());

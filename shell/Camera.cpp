@@ -10,9 +10,9 @@
 
 #include "QuiloCamera.h"
 #include "capture/CaptureContext.h"
-#include "capture/CrossbarRouting.h"
+#include "dshow/CrossbarRouting.h"
 #include "capture/DecoderStandard.h"
-#include "capture/DeviceProperties.h"
+#include "dshow/DeviceProperties.h"
 #include "dshow/StreamFormats.h"
 #include "common/DeviceList.h"
 #include "common/HResult.h"
@@ -412,14 +412,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetControl(BSTR name, LONG value) override
     {
-        const capture::DeviceProperty *property = nullptr;
+        const dshow::DeviceProperty *property = nullptr;
         State state;
         RETURN_IF_FAILED(readControl(name, property, state));
         const bool stepped = state.step <= 0 || (static_cast<long long>(value) - state.minimum) % state.step == 0;
         if (value < state.minimum || value > state.maximum || !stepped)
             return raise_error(E_INVALIDARG, std::wstring(property->name) + L" takes " + range_text(state) + L"; " +
                                                  std::to_wstring(value) + L" is not one of them");
-        const HRESULT hr = capture::write_property(context_.procAmp(), context_.cameraControl(), *property, value,
+        const HRESULT hr = dshow::write_property(context_.procAmp(), context_.cameraControl(), *property, value,
                                                    false);
         if (FAILED(hr))
             return raise_error(hr, quoted(device_.wideName) + L" refused " + property->name + L" = " +
@@ -428,13 +428,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetControlAuto(BSTR name) override
     {
-        const capture::DeviceProperty *property = nullptr;
+        const dshow::DeviceProperty *property = nullptr;
         State state;
         RETURN_IF_FAILED(readControl(name, property, state));
         if (!state.canAuto)
             return raise_error(E_INVALIDARG, quoted(device_.wideName) + L" has no automatic mode for " +
                                                  property->name);
-        const HRESULT hr = capture::write_property(context_.procAmp(), context_.cameraControl(), *property,
+        const HRESULT hr = dshow::write_property(context_.procAmp(), context_.cameraControl(), *property,
                                                    state.value, true);
         if (FAILED(hr))
             return raise_error(hr, quoted(device_.wideName) + L" refused automatic " + property->name + L" (" +
@@ -447,7 +447,7 @@ public:
     {
         if (!count) return E_POINTER;
         *count = 0;
-        std::vector<capture::CrossbarInput> inputs;
+        std::vector<dshow::CrossbarInput> inputs;
         RETURN_IF_FAILED(readInputs(inputs, /*needCrossbar=*/false));
         *count = static_cast<LONG>(inputs.size());
         return S_OK;
@@ -456,7 +456,7 @@ public:
     {
         if (!name) return E_POINTER;
         *name = nullptr;
-        std::vector<capture::CrossbarInput> inputs;
+        std::vector<dshow::CrossbarInput> inputs;
         RETURN_IF_FAILED(readInputs(inputs, true));
         if (index < 0 || static_cast<size_t>(index) >= inputs.size())
             return raise_error(E_INVALIDARG, L"there is no video input " + std::to_wstring(index) + L"; inputs: " +
@@ -467,10 +467,10 @@ public:
     {
         if (!name) return E_POINTER;
         *name = nullptr;
-        std::vector<capture::CrossbarInput> inputs;
+        std::vector<dshow::CrossbarInput> inputs;
         RETURN_IF_FAILED(readInputs(inputs, true));
         LONG routed = -1;
-        const HRESULT hr = capture::routed_video_input(context_.crossbar(), routed);
+        const HRESULT hr = dshow::routed_video_input(context_.crossbar(), routed);
         if (FAILED(hr)) return raise_error(hr, L"the crossbar's routing cannot be read (" + describe_hresult(hr) + L")");
         for (const auto &input : inputs)
             if (input.index == routed) return put_bstr(input_name(input), name);
@@ -478,9 +478,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SelectInput(VARIANT which) override
     {
-        std::vector<capture::CrossbarInput> inputs;
+        std::vector<dshow::CrossbarInput> inputs;
         RETURN_IF_FAILED(readInputs(inputs, true));
-        const capture::CrossbarInput *chosen = nullptr;
+        const dshow::CrossbarInput *chosen = nullptr;
         UniqueVariant value;
         if (is_text(which)) {
             if (SUCCEEDED(VariantChangeType(value.get(), &which, 0, VT_BSTR)))
@@ -494,7 +494,7 @@ public:
         if (!chosen)
             return raise_error(E_INVALIDARG, quoted(device_.wideName) + L" has no such video input; inputs: " +
                                                  input_names(inputs));
-        const HRESULT hr = capture::route_video_input(context_.crossbar(), chosen->index);
+        const HRESULT hr = dshow::route_video_input(context_.crossbar(), chosen->index);
         if (FAILED(hr))
             return raise_error(hr, L"the crossbar refused to route " + input_name(*chosen) + L" (" +
                                        describe_hresult(hr) + L")");
@@ -549,16 +549,16 @@ public:
     }
 
 private:
-    using State = capture::PropertyState;
+    using State = dshow::PropertyState;
 
     static std::wstring widen_ascii(const char *text) { return std::wstring(text, text + strlen(text)); }
 
-    static std::wstring input_name(const capture::CrossbarInput &input)
+    static std::wstring input_name(const dshow::CrossbarInput &input)
     {
-        const wchar_t *name = capture::video_input_name(input.physicalType);
+        const wchar_t *name = dshow::video_input_name(input.physicalType);
         return name ? name : L"Input " + std::to_wstring(input.index);
     }
-    static std::wstring input_names(const std::vector<capture::CrossbarInput> &inputs)
+    static std::wstring input_names(const std::vector<dshow::CrossbarInput> &inputs)
     {
         std::wstring text;
         for (const auto &input : inputs) text += (text.empty() ? L"" : L", ") + input_name(input);
@@ -571,7 +571,7 @@ private:
         return text.empty() ? L"none" : text;
     }
 
-    HRESULT readInputs(std::vector<capture::CrossbarInput> &inputs, bool needCrossbar)
+    HRESULT readInputs(std::vector<dshow::CrossbarInput> &inputs, bool needCrossbar)
     {
         inputs.clear();
         RETURN_IF_FAILED(needOpen());
@@ -579,7 +579,7 @@ private:
             if (!needCrossbar) return S_OK;
             return raise_error(E_NOINTERFACE, quoted(device_.wideName) + L" has no crossbar: it has no inputs to choose");
         }
-        const HRESULT hr = capture::list_video_inputs(context_.crossbar(), inputs);
+        const HRESULT hr = dshow::list_video_inputs(context_.crossbar(), inputs);
         if (FAILED(hr)) return raise_error(hr, L"the crossbar's inputs cannot be read (" + describe_hresult(hr) + L")");
         return S_OK;
     }
@@ -604,28 +604,28 @@ private:
                L" in steps of " + std::to_wstring(state.step);
     }
 
-    std::vector<const capture::DeviceProperty *> supportedControls()
+    std::vector<const dshow::DeviceProperty *> supportedControls()
     {
-        std::vector<const capture::DeviceProperty *> supported;
-        for (const auto &property : capture::device_properties()) {
+        std::vector<const dshow::DeviceProperty *> supported;
+        for (const auto &property : dshow::device_properties()) {
             State state;
-            if (SUCCEEDED(capture::read_property(context_.procAmp(), context_.cameraControl(), property, state)))
+            if (SUCCEEDED(dshow::read_property(context_.procAmp(), context_.cameraControl(), property, state)))
                 supported.push_back(&property);
         }
         return supported;
     }
 
-    HRESULT readControl(BSTR name, const capture::DeviceProperty *&property, State &state)
+    HRESULT readControl(BSTR name, const dshow::DeviceProperty *&property, State &state)
     {
         RETURN_IF_FAILED(needOpen());
-        property = capture::find_device_property(name);
+        property = dshow::find_device_property(name);
         if (!property) {
             std::wstring all;
-            for (const auto &p : capture::device_properties()) all += (all.empty() ? L"" : L", ") + std::wstring(p.name);
+            for (const auto &p : dshow::device_properties()) all += (all.empty() ? L"" : L", ") + std::wstring(p.name);
             return raise_error(E_INVALIDARG, L"there is no control named " + quoted(name ? name : L"") +
                                                  L"; controls: " + all);
         }
-        const HRESULT hr = capture::read_property(context_.procAmp(), context_.cameraControl(), *property, state);
+        const HRESULT hr = dshow::read_property(context_.procAmp(), context_.cameraControl(), *property, state);
         if (FAILED(hr)) {
             std::wstring has;
             for (const auto *p : supportedControls()) has += (has.empty() ? L"" : L", ") + std::wstring(p->name);
@@ -639,7 +639,7 @@ private:
     {
         if (!out) return E_POINTER;
         *out = 0;
-        const capture::DeviceProperty *property = nullptr;
+        const dshow::DeviceProperty *property = nullptr;
         State state;
         RETURN_IF_FAILED(readControl(name, property, state));
         *out = state.*field;
@@ -650,7 +650,7 @@ private:
     {
         if (!out) return E_POINTER;
         *out = VARIANT_FALSE;
-        const capture::DeviceProperty *property = nullptr;
+        const dshow::DeviceProperty *property = nullptr;
         State state;
         RETURN_IF_FAILED(readControl(name, property, state));
         *out = state.*field ? VARIANT_TRUE : VARIANT_FALSE;

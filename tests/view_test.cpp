@@ -30,6 +30,8 @@ namespace {
 constexpr char kViewer[] = QUILO_BIN_DIR "\\quilo-view.exe";
 // Positions of the controls in the window's slider column (documented in tools/ViewIds.h).
 constexpr int kBrightness = 0, kHue = 2, kGamma = 5, kWhiteBalance = 6;
+// After the component's eight: colour enable, gain, pan, tilt, roll, zoom, exposure, iris, focus.
+constexpr int kPan = 10, kZoom = 13, kFocus = 16;
 
 bool wait_until(const std::function<bool()> &done, DWORD timeoutMs)
 {
@@ -308,6 +310,58 @@ TEST_F(ViewTest, ControlsTheDeviceLacksAreDisabledAndTheStandardListFollowsTheDe
                  reinterpret_cast<LPARAM>(standards));
     EXPECT_NE(std::string::npos, qt::run_testcam("list").output.find("put_TVFormat: SECAM_L1"));
     EXPECT_EQ("SECAM_L1", Viewer::text_of(standards)) << "read back from the device";
+}
+
+// Camera control rows exist only for what the device has, at its ranges (docs/TestCamera.md);
+// a move, an "Auto" box, "Reset to defaults" and the input list each reach the device itself.
+TEST_F(ViewTest, CameraControlsAutoBoxesResetAndInputReachTheDevice)
+{
+    ASSERT_TRUE(qt::add_device("View Card", "--camctl zoom,focus --crossbar composite,svideo,tuner/decoder --size 160x120"));
+    Viewer viewer("--device 0 --size 160x120", output_file());
+    ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000)) << viewer.output();
+    HWND zoom = viewer.control(qv::kFirstSlider + kZoom);
+    ASSERT_NE(nullptr, zoom);
+    EXPECT_TRUE(IsWindowVisible(zoom) && IsWindowEnabled(zoom));
+    EXPECT_FALSE(IsWindowVisible(viewer.control(qv::kFirstSlider + kPan))) << "the device has no pan";
+    EXPECT_EQ(100, SendMessageA(zoom, TBM_GETRANGEMIN, 0, 0));
+    EXPECT_EQ(400, SendMessageA(zoom, TBM_GETRANGEMAX, 0, 0));
+    EXPECT_EQ("Zoom (default 100)", Viewer::text_of(viewer.control(qv::kFirstSliderLabel + kZoom)));
+    EXPECT_FALSE(IsWindowVisible(viewer.control(qv::kFirstAutoBox + kZoom))) << "zoom has no automatic mode";
+
+    viewer.drag_slider(kZoom, 203);
+    qt::DeviceRecord record = qt::read_device_record("View Card");
+    ASSERT_FALSE(record.cameraControlSets.empty());
+    EXPECT_EQ(CameraControl_Zoom, record.cameraControlSets.back().property);
+    EXPECT_EQ(200, record.cameraControlSets.back().value) << "snapped to the step of 10";
+
+    // Focus starts automatic: its box is ticked; a click makes it manual, another automatic.
+    HWND focusAuto = viewer.control(qv::kFirstAutoBox + kFocus);
+    ASSERT_TRUE(IsWindowVisible(focusAuto));
+    EXPECT_EQ(BST_CHECKED, SendMessageA(focusAuto, BM_GETCHECK, 0, 0));
+    for (const long flags : {CameraControl_Flags_Manual, CameraControl_Flags_Auto}) {
+        SendMessageA(focusAuto, BM_CLICK, 0, 0);
+        record = qt::read_device_record("View Card");
+        ASSERT_FALSE(record.cameraControlSets.empty());
+        EXPECT_EQ(CameraControl_Focus, record.cameraControlSets.back().property);
+        EXPECT_EQ(flags, record.cameraControlSets.back().flags);
+    }
+
+    SendMessageA(viewer.control(qv::kResetButton), BM_CLICK, 0, 0);
+    record = qt::read_device_record("View Card");
+    ASSERT_FALSE(record.cameraControlSets.empty());
+    EXPECT_EQ(0, record.cameraControlSets.back().value) << "focus's default, the last row";
+    EXPECT_EQ(CameraControl_Flags_Manual, record.cameraControlSets.back().flags);
+    EXPECT_EQ(100, SendMessageA(zoom, TBM_GETPOS, 0, 0)) << "zoom's default";
+
+    HWND inputs = viewer.control(qv::kInputList);
+    ASSERT_EQ(3, SendMessageA(inputs, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ("Composite", Viewer::text_of(inputs));
+    SendMessageA(inputs, CB_SETCURSEL, 1, 0);
+    SendMessageA(viewer.window(), WM_COMMAND, MAKEWPARAM(qv::kInputList, CBN_SELCHANGE), reinterpret_cast<LPARAM>(inputs));
+    record = qt::read_device_record("View Card");
+    ASSERT_FALSE(record.routes.empty());
+    EXPECT_EQ((std::pair<long, long>{0, 1}), record.routes.back());
+    EXPECT_EQ("S-Video", Viewer::text_of(inputs)) << "read back from the device";
 }
 
 TEST_F(ViewTest, AStallingDeviceShowsTheTimeoutAndTheWindowStillAnswers)

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "common/HResult.h"
 #include "tools/ChildWindow.h"
 #include "tools/ErrorText.h"
 #include "tools/ViewIds.h"
@@ -11,50 +12,74 @@ namespace {
 
 constexpr int kTextHeight = 16;
 constexpr int kSliderHeight = 26;
-constexpr int kValueWidth = 90;
+constexpr int kValueWidth = 56;
+constexpr int kAutoWidth = 50;
 constexpr int kRowHeight = kTextHeight + kSliderHeight + 4;
 
 // The nearest value the device accepts: min plus a whole number of steps, within the range.
-long snap(long position, const host::ControlRange &range)
+long snap(long position, const dshow::PropertyState &range)
 {
-    if (position <= range.min) return range.min;
-    if (position >= range.max) return range.max;
-    const long steps = (position - range.min + range.step / 2) / range.step;
-    const long value = range.min + steps * range.step;
-    return value > range.max ? value - range.step : value;
+    if (position <= range.minimum) return range.minimum;
+    if (position >= range.maximum) return range.maximum;
+    const long steps = (position - range.minimum + range.step / 2) / range.step;
+    const long value = range.minimum + steps * range.step;
+    return value > range.maximum ? value - range.step : value;
+}
+
+std::string narrow(const wchar_t *text)
+{
+    std::string out;
+    while (*text) out += static_cast<char>(*text++);
+    return out;
 }
 
 } // namespace
 
 void ControlSliders::create(HWND parent)
 {
-    for (int i = 0; i < host::kCameraControlCount; ++i) {
+    // The component's eight first, in its order, then the device's other properties.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const dshow::DeviceProperty &property : dshow::device_properties()) {
+            const host::CameraControl *component = host::find_camera_control(narrow(property.name).c_str());
+            if ((pass == 0) != (component != nullptr)) continue;
+            Row row;
+            row.property = &property;
+            row.component = component;
+            rows_.push_back(row);
+        }
+    }
+    for (size_t i = 0; i < rows_.size(); ++i) {
         Row &row = rows_[i];
-        row.label = make_child(parent, "STATIC", host::kCameraControls[i].label, SS_LEFT, kFirstSliderLabel + i);
-        row.value = make_child(parent, "STATIC", "", SS_RIGHT, kFirstSliderValue + i);
-        row.slider = make_child(parent, TRACKBAR_CLASSA, "", WS_TABSTOP | TBS_HORZ | TBS_NOTICKS, kFirstSlider + i);
+        const int n = static_cast<int>(i);
+        row.label = make_child(parent, "STATIC", narrow(row.property->name).c_str(), SS_LEFT, kFirstSliderLabel + n);
+        row.value = make_child(parent, "STATIC", "", SS_RIGHT, kFirstSliderValue + n);
+        row.slider = make_child(parent, TRACKBAR_CLASSA, "", WS_TABSTOP | TBS_HORZ | TBS_NOTICKS, kFirstSlider + n);
+        row.autoBox = make_child(parent, "BUTTON", "Auto", WS_TABSTOP | BS_AUTOCHECKBOX, kFirstAutoBox + n);
+        row.shown = row.component != nullptr;
         enable(row, false);
     }
 }
 
-int ControlSliders::height()
+int ControlSliders::height() const
 {
-    return host::kCameraControlCount * kRowHeight;
+    int shown = 0;
+    for (const Row &row : rows_) shown += row.shown ? 1 : 0;
+    return shown * kRowHeight;
 }
 
 void ControlSliders::layout(int x, int y, int width)
 {
     for (Row &row : rows_) {
-        MoveWindow(row.label, x, y, width - kValueWidth, kTextHeight, FALSE);
-        MoveWindow(row.value, x + width - kValueWidth, y, kValueWidth, kTextHeight, FALSE);
-        MoveWindow(row.slider, x, y + kTextHeight, width, kSliderHeight, FALSE);
+        for (HWND part : {row.label, row.value, row.slider})
+            ShowWindow(part, row.shown ? SW_SHOWNA : SW_HIDE);
+        ShowWindow(row.autoBox, row.shown && row.enabled && row.state.canAuto ? SW_SHOWNA : SW_HIDE);
+        if (!row.shown) continue;
+        MoveWindow(row.label, x, y, width - kValueWidth - kAutoWidth, kTextHeight, TRUE);
+        MoveWindow(row.value, x + width - kValueWidth - kAutoWidth, y, kValueWidth, kTextHeight, TRUE);
+        MoveWindow(row.autoBox, x + width - kAutoWidth + 6, y, kAutoWidth - 6, kTextHeight, TRUE);
+        MoveWindow(row.slider, x, y + kTextHeight, width, kSliderHeight, TRUE);
         y += kRowHeight;
     }
-}
-
-void ControlSliders::show_value(Row &row, const char *text)
-{
-    SetWindowTextA(row.value, text);
 }
 
 void ControlSliders::enable(Row &row, bool on)
@@ -63,71 +88,127 @@ void ControlSliders::enable(Row &row, bool on)
     EnableWindow(row.label, on);
     EnableWindow(row.value, on);
     EnableWindow(row.slider, on);
+    EnableWindow(row.autoBox, on && row.state.canAuto);
+}
+
+// The row as the device's state says: value, position, mode, and the default in the name.
+void ControlSliders::show(Row &row)
+{
+    const dshow::PropertyState &s = row.state;
+    SetWindowTextA(row.label, (narrow(row.property->name) + " (default " + std::to_string(s.defaultValue) + ")").c_str());
+    SetWindowTextA(row.value, std::to_string(s.value).c_str());
+    SendMessageA(row.slider, TBM_SETPOS, TRUE, s.value);
+    SendMessageA(row.autoBox, BM_SETCHECK, s.isAuto ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void ControlSliders::disable()
 {
     for (Row &row : rows_) {
+        row.state = dshow::PropertyState();
         enable(row, false);
-        show_value(row, "");
+        row.shown = row.component != nullptr;
+        SetWindowTextA(row.label, narrow(row.property->name).c_str());
+        SetWindowTextA(row.value, "");
     }
 }
 
-void ControlSliders::load(ICQuiloVideoProcClass *proc, const host::ControlRanges &ranges, std::string &failure)
+void ControlSliders::load(ICQuiloVideoProcClass *proc, const host::DeviceImageControls &device, std::string &failure)
 {
-    for (int i = 0; i < host::kCameraControlCount; ++i) {
-        const host::CameraControl &control = host::kCameraControls[i];
-        Row &row = rows_[i];
-        row.range = ranges[i];
-        VARIANT_BOOL supported = VARIANT_FALSE;
-        const HRESULT hr = (proc->*control.isSupported)(&supported);
-        if (FAILED(hr) && failure.empty()) failure = host::failure_text(control.supportCall, hr);
-        if (FAILED(hr) || !supported) {
-            enable(row, false);
-            show_value(row, "not supported");
-            continue;
+    for (Row &row : rows_) {
+        row.state = dshow::PropertyState();
+        if (row.component) {
+            VARIANT_BOOL supported = VARIANT_FALSE;
+            const HRESULT hr = (proc->*row.component->isSupported)(&supported);
+            if (FAILED(hr) && failure.empty()) failure = host::failure_text(row.component->supportCall, hr);
+            if (FAILED(hr) || !supported) {
+                enable(row, false);
+                SetWindowTextA(row.value, "not supported");
+                continue;
+            }
         }
-        if (FAILED(row.range.result)) {
+        const HRESULT hr = device.read(*row.property, row.state);
+        // A step of 0 or less would make every position the minimum.
+        const bool usable = SUCCEEDED(hr) && row.state.step > 0 && row.state.maximum >= row.state.minimum;
+        if (!row.component) {
+            row.shown = usable; // a property of the device's, or no row at all
+            if (!usable) continue;
+        } else if (!usable) {
             if (failure.empty())
-                failure = host::failure_text(std::string("reading the range of ") + control.name, row.range.result);
+                failure = host::failure_text(std::string("reading the range of ") + row.component->name,
+                                             FAILED(hr) ? hr : E_UNEXPECTED);
+            row.state = dshow::PropertyState();
             enable(row, false);
-            show_value(row, "no range");
+            SetWindowTextA(row.value, "no range");
             continue;
         }
-        SendMessageA(row.slider, TBM_SETRANGEMIN, FALSE, row.range.min);
-        SendMessageA(row.slider, TBM_SETRANGEMAX, FALSE, row.range.max);
-        SendMessageA(row.slider, TBM_SETLINESIZE, 0, row.range.step);
-        const long tenth = snap(row.range.min + (row.range.max - row.range.min) / 10, row.range) - row.range.min;
-        SendMessageA(row.slider, TBM_SETPAGESIZE, 0, tenth > row.range.step ? tenth : row.range.step);
-        SendMessageA(row.slider, TBM_SETPOS, TRUE, row.range.value);
+        SendMessageA(row.slider, TBM_SETRANGEMIN, FALSE, row.state.minimum);
+        SendMessageA(row.slider, TBM_SETRANGEMAX, FALSE, row.state.maximum);
+        SendMessageA(row.slider, TBM_SETLINESIZE, 0, row.state.step);
+        const long tenth =
+            snap(row.state.minimum + (row.state.maximum - row.state.minimum) / 10, row.state) - row.state.minimum;
+        SendMessageA(row.slider, TBM_SETPAGESIZE, 0, tenth > row.state.step ? tenth : row.state.step);
         enable(row, true);
-        show_value(row, std::to_string(row.range.value).c_str());
+        show(row);
     }
 }
 
-bool ControlSliders::on_scroll(HWND trackbar, ICQuiloVideoProcClass *proc, std::string &failure)
+HRESULT ControlSliders::setValue(Row &row, long value, ICQuiloVideoProcClass *proc,
+                                 const host::DeviceImageControls &device, std::string &failure)
 {
-    for (int i = 0; i < host::kCameraControlCount; ++i) {
-        Row &row = rows_[i];
+    const HRESULT hr = row.component ? (proc->*row.component->set)(value) : device.write(*row.property, value, false);
+    if (FAILED(hr)) {
+        const std::string call = row.component ? row.component->setCall : "Set " + narrow(row.property->name);
+        failure = host::failure_text(call + "(" + std::to_string(value) + ")", hr);
+    }
+    // What the device holds now, whatever the answer: a value makes the property manual.
+    dshow::PropertyState now;
+    if (SUCCEEDED(device.read(*row.property, now))) row.state = now;
+    else if (SUCCEEDED(hr)) row.state.value = value;
+    show(row);
+    return hr;
+}
+
+bool ControlSliders::on_scroll(HWND trackbar, ICQuiloVideoProcClass *proc, const host::DeviceImageControls &device,
+                               std::string &failure)
+{
+    for (Row &row : rows_) {
         if (row.slider != trackbar) continue;
         if (!row.enabled) return true;
         const long position = static_cast<long>(SendMessageA(row.slider, TBM_GETPOS, 0, 0));
-        const long value = snap(position, row.range);
+        const long value = snap(position, row.state);
         if (value != position) SendMessageA(row.slider, TBM_SETPOS, TRUE, value);
         // A drag reports every position it passes and then its end: each value is set once.
-        if (value == row.range.value) return true;
-        const host::CameraControl &control = host::kCameraControls[i];
-        const HRESULT hr = (proc->*control.set)(value);
-        if (FAILED(hr)) {
-            failure = host::failure_text(std::string(control.setCall) + "(" + std::to_string(value) + ")", hr);
-            SendMessageA(row.slider, TBM_SETPOS, TRUE, row.range.value);
-            return true;
-        }
-        row.range.value = value;
-        show_value(row, std::to_string(value).c_str());
+        if (value == row.state.value && !row.state.isAuto) return true;
+        ignore_result(setValue(row, value, proc, device, failure), "the failure is in `failure`, the row shows the device's value");
         return true;
     }
     return false;
+}
+
+bool ControlSliders::on_auto(int id, const host::DeviceImageControls &device, std::string &failure)
+{
+    const int index = id - kFirstAutoBox;
+    if (index < 0 || index >= static_cast<int>(rows_.size())) return false;
+    Row &row = rows_[static_cast<size_t>(index)];
+    if (!row.enabled) return true;
+    const bool automatic = SendMessageA(row.autoBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    const HRESULT hr = device.write(*row.property, row.state.value, automatic);
+    if (FAILED(hr))
+        failure = host::failure_text(std::string(automatic ? "Automatic " : "Manual ") + narrow(row.property->name), hr);
+    dshow::PropertyState now;
+    if (SUCCEEDED(device.read(*row.property, now))) row.state = now;
+    show(row);
+    return true;
+}
+
+int ControlSliders::reset(ICQuiloVideoProcClass *proc, const host::DeviceImageControls &device, std::string &failure)
+{
+    int done = 0;
+    for (Row &row : rows_) {
+        if (!row.enabled) continue;
+        if (SUCCEEDED(setValue(row, row.state.defaultValue, proc, device, failure))) ++done;
+    }
+    return done;
 }
 
 } // namespace quilo::view

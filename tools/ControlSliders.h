@@ -1,48 +1,64 @@
-// quilo-view's column of camera control sliders: one trackbar per control of kCameraControls,
-// at the device's own range and step, whose moves are set through the component.
+// quilo-view's column of image controls: a row per property of the device's video processing
+// amplifier and camera control (name with its default, value, trackbar at the device's range and
+// step, and an "Auto" check box where the property has an automatic mode), and "Reset to
+// defaults". The component's eight controls come first and always have a row (disabled when
+// the device lacks one); the other properties have a row only when the device has them. The
+// eight are set through the component, as any host of it does; the rest, and every automatic
+// mode, through the device's own interfaces.
 #pragma once
 
 #include <windows.h>
-#include <array>
 #include <string>
+#include <vector>
 
 #include "QuiloVideoClass.h"
-#include "tools/ControlRanges.h"
+#include "tools/CameraControlTable.h"
+#include "tools/DeviceImageControls.h"
 
 namespace quilo::view {
 
 class ControlSliders
 {
 public:
-    // Creates the rows (name, value, trackbar) as children of `parent`, all disabled.
+    // Creates every row as children of `parent`, disabled; the rows beyond the eight hidden.
     void create(HWND parent);
-    // The height of the column of rows.
-    static int height();
-    // Places the rows from (x, y) in a column `width` wide.
+    // The height of the rows shown.
+    int height() const;
+    // Places the rows shown from (x, y) in a column `width` wide.
     void layout(int x, int y, int width);
-    // After a device was opened: a control is enabled when the component says the device
-    // supports it and the device gives its range; the trackbar then spans that range with its
-    // step and stands at the current value. The first failure is described in `failure`.
-    void load(ICQuiloVideoProcClass *proc, const host::ControlRanges &ranges, std::string &failure);
+    // After a device was opened: each row takes the device's range, default, value and mode.
+    // The first failure is described in `failure`.
+    void load(ICQuiloVideoProcClass *proc, const host::DeviceImageControls &device, std::string &failure);
     void disable();
     // A trackbar moved (WM_HSCROLL); false when `trackbar` is none of these. The position is
-    // snapped to the device's step and set through the component; when that fails the
-    // trackbar goes back to the device's value and `failure` says why.
-    bool on_scroll(HWND trackbar, ICQuiloVideoProcClass *proc, std::string &failure);
+    // snapped to the device's step and set, which makes the property manual; when that fails
+    // the trackbar goes back to the device's value and `failure` says why.
+    bool on_scroll(HWND trackbar, ICQuiloVideoProcClass *proc, const host::DeviceImageControls &device,
+                   std::string &failure);
+    // An "Auto" box was clicked (WM_COMMAND); false when `id` is none of them.
+    bool on_auto(int id, const host::DeviceImageControls &device, std::string &failure);
+    // Every enabled row to its default value, manual. The number of controls set.
+    int reset(ICQuiloVideoProcClass *proc, const host::DeviceImageControls &device, std::string &failure);
 
 private:
     struct Row
     {
+        const dshow::DeviceProperty *property = nullptr;
+        const host::CameraControl *component = nullptr; // the component's methods, or none
         HWND label = nullptr;
         HWND value = nullptr;
         HWND slider = nullptr;
-        host::ControlRange range;
+        HWND autoBox = nullptr;
+        dshow::PropertyState state;
         bool enabled = false;
+        bool shown = false;
     };
-    void show_value(Row &row, const char *text);
     void enable(Row &row, bool on);
+    void show(Row &row);
+    HRESULT setValue(Row &row, long value, ICQuiloVideoProcClass *proc, const host::DeviceImageControls &device,
+                     std::string &failure);
 
-    std::array<Row, host::kCameraControlCount> rows_;
+    std::vector<Row> rows_;
 };
 
 } // namespace quilo::view

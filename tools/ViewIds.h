@@ -17,11 +17,16 @@ enum ControlId : int {
     kStandardList = 105,
     kPicture = 106,
     kStatusBar = 107,
-    // One per camera control, in the order of host::kCameraControls (brightness ... backlight
-    // compensation): the trackbar, the text showing its value, and its name.
+    kResetButton = 108,     // "Reset to defaults"
+    kInputList = 109,       // a capture card's video inputs
+    // One per image control: first the component's eight in the order of host::kCameraControls
+    // (brightness ... backlight compensation), then colour enable, gain, pan, tilt, roll, zoom,
+    // exposure, iris and focus: the trackbar, the text showing its value, its name (with its
+    // default) and its "Auto" check box.
     kFirstSlider = 200,
     kFirstSliderValue = 220,
     kFirstSliderLabel = 240,
+    kFirstAutoBox = 260,
 };
 
 // Parts of the status bar.

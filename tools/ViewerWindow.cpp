@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "common/HResult.h"
-#include "tools/ControlRanges.h"
 #include "tools/ChildWindow.h"
 #include "tools/ErrorText.h"
 #include "tools/NumberText.h"
@@ -22,8 +21,10 @@ constexpr int kMargin = 8;
 constexpr int kBarHeight = 24;
 constexpr int kBarSpacing = 6;
 constexpr int kGap = 12;
-constexpr int kPanelWidth = 280;
-constexpr int kStandardHeight = 48;    // its label and its drop-down
+constexpr int kPanelWidth = 320;
+constexpr int kListHeight = 48;        // a label and its drop-down
+constexpr int kButtonHeight = 26;
+constexpr int kPanelExtra = 2 * kListHeight + kButtonHeight + 8; // standard, input, reset
 constexpr int kMinimumPicture = 320;
 constexpr char kUnknownStandard[] = "(unknown)";
 const char *const kSizes[] = {"160x120", "320x240", "640x480", "800x600", "1024x768", "1280x720", "1920x1080"};
@@ -110,9 +111,14 @@ void ViewerWindow::create_children()
     bar(make_child(window_, "BUTTON", "Save frame", WS_TABSTOP | BS_PUSHBUTTON, kSaveButton), 84);
     picture_.create(window_, kPicture);
     sliders_.create(window_);
+    resetButton_ = make_child(window_, "BUTTON", "Reset to defaults", WS_TABSTOP | BS_PUSHBUTTON, kResetButton);
+    EnableWindow(resetButton_, FALSE);
     standardLabel_ = make_child(window_, "STATIC", "Video standard", SS_LEFT, -1);
     standardList_ = make_child(window_, "COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kStandardList);
     EnableWindow(standardList_, FALSE);
+    inputLabel_ = make_child(window_, "STATIC", "Input", SS_LEFT, -1);
+    inputList_ = make_child(window_, "COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kInputList);
+    EnableWindow(inputList_, FALSE);
     status_.create(window_, kStatusBar);
     fill_size_list();
 }
@@ -134,9 +140,14 @@ void ViewerWindow::layout()
     MoveWindow(picture_.window(), kMargin, top, std::max(panelX - kGap - kMargin, 0),
                std::max<int>(client.bottom - statusHeight - kMargin - top, 0), TRUE);
     sliders_.layout(panelX, top, kPanelWidth);
-    const int slidersHeight = ControlSliders::height();
-    MoveWindow(standardLabel_, panelX, top + slidersHeight + 4, kPanelWidth, 16, TRUE);
-    MoveWindow(standardList_, panelX, top + slidersHeight + 22, kPanelWidth, 300, TRUE);
+    int y = top + sliders_.height() + 4;
+    MoveWindow(resetButton_, panelX, y, 140, kButtonHeight - 4, TRUE);
+    y += kButtonHeight + 4;
+    MoveWindow(standardLabel_, panelX, y, kPanelWidth, 16, TRUE);
+    MoveWindow(standardList_, panelX, y + 18, kPanelWidth, 300, TRUE);
+    y += kListHeight;
+    MoveWindow(inputLabel_, panelX, y, kPanelWidth, 16, TRUE);
+    MoveWindow(inputList_, panelX, y + 18, kPanelWidth, 300, TRUE);
     InvalidateRect(window_, nullptr, TRUE);
 }
 
@@ -152,7 +163,7 @@ void ViewerWindow::fit_window(int frameWidth, int frameHeight)
 {
     RECT status = {};
     GetWindowRect(status_.window(), &status);
-    const int panelHeight = ControlSliders::height() + kStandardHeight;
+    const int panelHeight = sliders_.height() + kPanelExtra;
     const int clientWidth = std::max(kMargin + std::max(frameWidth, kMinimumPicture) + kGap + kPanelWidth + kMargin,
                                      bar_width() + 2 * kMargin);
     RECT wanted = {0, 0, clientWidth,
@@ -245,6 +256,8 @@ void ViewerWindow::open_device(bool showPages)
     deviceOpen_ = true;
     load_controls(position);
     load_standard();
+    load_inputs();
+    fit_window(width > 0 ? width : options_.width, height > 0 ? height : options_.height);
     std::string name = "(no name)";
     for (const VideoDevice &device : devices_)
         if (device.position == position && device.hasName) name = device.name;
@@ -261,8 +274,12 @@ void ViewerWindow::close_device()
     session_.close();
     deviceOpen_ = false;
     sliders_.disable();
+    device_.release();
+    EnableWindow(resetButton_, FALSE);
     SendMessageA(standardList_, CB_RESETCONTENT, 0, 0);
     EnableWindow(standardList_, FALSE);
+    SendMessageA(inputList_, CB_RESETCONTENT, 0, 0);
+    EnableWindow(inputList_, FALSE);
     picture_.clear();
     status_.set_frame_size(0, 0);
     status_.clear_grab_result();
@@ -270,12 +287,54 @@ void ViewerWindow::close_device()
 
 void ViewerWindow::load_controls(long position)
 {
-    host::ControlRanges ranges;
     std::string failure;
-    const HRESULT hr = host::read_control_ranges(position, ranges);
-    if (FAILED(hr)) failure = host::failure_text("reading the device's control ranges", hr);
-    sliders_.load(proc_, ranges, failure);
+    const HRESULT hr = device_.bind(position);
+    if (FAILED(hr)) failure = host::failure_text("binding the device for its controls", hr);
+    sliders_.load(proc_, device_, failure);
+    EnableWindow(resetButton_, SUCCEEDED(hr));
     if (!failure.empty()) status_.set_message(failure);
+}
+
+void ViewerWindow::reset_controls()
+{
+    std::string failure;
+    int done;
+    {
+        CallScope call(inCall_);
+        done = sliders_.reset(proc_, device_, failure);
+    }
+    status_.set_message(failure.empty() ? "Reset " + std::to_string(done) + " controls to their defaults" : failure);
+}
+
+void ViewerWindow::load_inputs()
+{
+    SendMessageA(inputList_, CB_RESETCONTENT, 0, 0);
+    const std::vector<host::DeviceImageControls::Input> inputs = device_.inputs();
+    if (inputs.empty()) {
+        SendMessageA(inputList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("(no crossbar)"));
+        SendMessageA(inputList_, CB_SETCURSEL, 0, 0);
+        EnableWindow(inputList_, FALSE);
+        return;
+    }
+    const LONG routed = device_.routedInput();
+    for (const auto &input : inputs) {
+        const LRESULT index = SendMessageA(inputList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(input.name.c_str()));
+        SendMessageA(inputList_, CB_SETITEMDATA, static_cast<WPARAM>(index), input.index);
+        if (input.index == routed) SendMessageA(inputList_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    EnableWindow(inputList_, TRUE);
+}
+
+void ViewerWindow::set_input()
+{
+    const LRESULT selected = SendMessageA(inputList_, CB_GETCURSEL, 0, 0);
+    if (selected == CB_ERR) return;
+    const LONG input = static_cast<LONG>(SendMessageA(inputList_, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0));
+    const std::string name = combo_text(inputList_, selected);
+    const HRESULT hr = device_.route(input);
+    if (FAILED(hr)) report("routing " + name, hr);
+    else status_.set_message("Input set to " + name);
+    load_inputs();
 }
 
 void ViewerWindow::load_standard()
@@ -473,7 +532,18 @@ void ViewerWindow::on_command(int id, int code)
     case kStandardList:
         if (code == CBN_SELCHANGE) set_standard();
         break;
-    default: break;
+    case kInputList:
+        if (code == CBN_SELCHANGE) set_input();
+        break;
+    case kResetButton:
+        if (code == BN_CLICKED) reset_controls();
+        break;
+    default:
+        if (code == BN_CLICKED) {
+            std::string failure;
+            if (sliders_.on_auto(id, device_, failure) && !failure.empty()) status_.set_message(failure);
+        }
+        break;
     }
 }
 
@@ -492,7 +562,7 @@ LRESULT ViewerWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         bool handled;
         {
             CallScope call(inCall_);
-            handled = sliders_.on_scroll(reinterpret_cast<HWND>(lParam), proc_, failure);
+            handled = sliders_.on_scroll(reinterpret_cast<HWND>(lParam), proc_, device_, failure);
         }
         if (handled && !failure.empty()) status_.set_message(failure);
         return 0;

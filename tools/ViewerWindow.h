@@ -1,5 +1,6 @@
-// quilo-view's main window: device and frame size choice, the live picture, a slider per
-// camera control, the analog video standard, "Save frame", "Properties" and the status bar.
+// quilo-view's main window: device and frame size choice, the live picture, a slider per image
+// control with its "Auto" box and "Reset to defaults", the analog video standard, a capture
+// card's input, "Save frame", "Properties" and the status bar.
 // Frames are grabbed on a timer on the window's own thread, the single-threaded apartment
 // that created the component object, so a Grab holds the window for at most its own bound.
 #pragma once
@@ -11,6 +12,7 @@
 #include "QuiloVideoClass.h"
 #include "common/DeviceList.h"
 #include "tools/ControlSliders.h"
+#include "tools/DeviceImageControls.h"
 #include "tools/FrameRate.h"
 #include "tools/PicturePane.h"
 #include "tools/StatusLine.h"
@@ -51,6 +53,9 @@ private:
     void load_controls(long position);
     void load_standard();
     void set_standard();
+    void load_inputs();
+    void set_input();
+    void reset_controls();
     void start_live();
     void stop_live();
     void grab_frame();
@@ -64,6 +69,7 @@ private:
 
     ICQuiloVideoProcClass *proc_;
     host::CaptureSession session_;
+    host::DeviceImageControls device_; // the open device's own controls and crossbar
     ViewOptions options_;
     std::vector<VideoDevice> devices_;
 
@@ -72,6 +78,9 @@ private:
     HWND sizeList_ = nullptr;
     HWND standardList_ = nullptr;
     HWND standardLabel_ = nullptr;
+    HWND inputList_ = nullptr;
+    HWND inputLabel_ = nullptr;
+    HWND resetButton_ = nullptr;
     std::vector<HWND> barControls_; // the top row, left to right, with their widths
     std::vector<int> barWidths_;
     PicturePane picture_;

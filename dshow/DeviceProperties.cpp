@@ -1,8 +1,8 @@
-#include "capture/DeviceProperties.h"
+#include "dshow/DeviceProperties.h"
 
 #include "common/HResult.h"
 
-namespace quilo::capture {
+namespace quilo::dshow {
 
 const std::vector<DeviceProperty> &device_properties()
 {
@@ -73,4 +73,4 @@ HRESULT write_property(IAMVideoProcAmp *procAmp, IAMCameraControl *camera, const
     return procAmp->Set(property.id, value, flags);
 }
 
-} // namespace quilo::capture
+} // namespace quilo::dshow

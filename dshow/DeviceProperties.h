@@ -6,7 +6,7 @@
 #include <dshow.h>
 #include <vector>
 
-namespace quilo::capture {
+namespace quilo::dshow {
 
 struct DeviceProperty
 {
@@ -36,4 +36,4 @@ HRESULT read_property(IAMVideoProcAmp *procAmp, IAMCameraControl *camera, const 
 HRESULT write_property(IAMVideoProcAmp *procAmp, IAMCameraControl *camera, const DeviceProperty &property,
                        LONG value, bool automatic);
 
-} // namespace quilo::capture
+} // namespace quilo::dshow

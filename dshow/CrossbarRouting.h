@@ -6,7 +6,7 @@
 #include <strmif.h>
 #include <vector>
 
-namespace quilo::capture {
+namespace quilo::dshow {
 
 // S_OK after routing, S_FALSE when the crossbar refuses the pair, or the failure of a
 // crossbar query. The first composite input and the first video decoder output win; input 0
@@ -27,4 +27,4 @@ HRESULT routed_video_input(IAMCrossbar *crossbar, LONG &input);
 // Routes `input` to the video decoder's output; the crossbar's refusal as its failure.
 HRESULT route_video_input(IAMCrossbar *crossbar, LONG input);
 
-} // namespace quilo::capture
+} // namespace quilo::dshow

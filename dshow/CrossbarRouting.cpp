@@ -1,8 +1,8 @@
-#include "capture/CrossbarRouting.h"
+#include "dshow/CrossbarRouting.h"
 
 #include "common/HResult.h"
 
-namespace quilo::capture {
+namespace quilo::dshow {
 namespace {
 
 // Index of the first pin on one side with the given physical type, or 0.
@@ -95,4 +95,4 @@ HRESULT route_video_input(IAMCrossbar *crossbar, LONG input)
     return crossbar->Route(output, input);
 }
 
-} // namespace quilo::capture
+} // namespace quilo::dshow
