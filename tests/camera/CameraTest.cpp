@@ -147,6 +147,13 @@ HRESULT GrabGraph::build(IBaseFilter *device)
     return grabber->SetOneShot(TRUE);
 }
 
+HRESULT GrabGraph::open(const std::string &device)
+{
+    ComPtr<IBaseFilter> filter;
+    const HRESULT hr = bind_device(device, filter);
+    return FAILED(hr) ? hr : build(filter.get());
+}
+
 HRESULT GrabGraph::grab(Frame &frame, DWORD timeoutMs)
 {
     control->Stop();

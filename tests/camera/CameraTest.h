@@ -59,6 +59,8 @@ class GrabGraph
 public:
     ~GrabGraph();
     HRESULT build(IBaseFilter *camera);
+    // Binds the device of that name and builds on it.
+    HRESULT open(const std::string &device);
     // Stop → SetOneShot(TRUE) → drain events → Run → EC_COMPLETE → the grabber's sample.
     HRESULT grab(Frame &frame, DWORD timeoutMs = 5000);
     // The frame's sequence number per the camera's picture (with checks), or -1.

@@ -8,8 +8,28 @@
 namespace quilo::test {
 namespace {
 
+// The reference count of both wrappers below; each is created with one reference.
+template <typename Interface>
+class Counted : public Interface
+{
+public:
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return left;
+    }
+
+protected:
+    virtual ~Counted() = default;
+
+private:
+    LONG refs_ = 1;
+};
+
 // The real graph's IMediaControl, whose Run answers a failure after the real Run.
-class FailingRunControl final : public IMediaControl
+class FailingRunControl final : public Counted<IMediaControl>
 {
 public:
     FailingRunControl(IMediaControl *inner, HRESULT failure) : inner_(inner), failure_(failure) {}
@@ -23,13 +43,6 @@ public:
             return S_OK;
         }
         return inner_->QueryInterface(iid, out);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *n) override { return inner_->GetTypeInfoCount(n); }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT i, LCID l, ITypeInfo **t) override { return inner_->GetTypeInfo(i, l, t); }
@@ -60,15 +73,14 @@ public:
     HRESULT STDMETHODCALLTYPE StopWhenReady() override { return inner_->StopWhenReady(); }
 
 private:
-    ~FailingRunControl() = default;
-    LONG refs_ = 1;
+    ~FailingRunControl() override = default;
     ComPtr<IMediaControl> inner_;
     HRESULT failure_;
 };
 
 // The real filter graph behind an IGraphBuilder whose AddFilter and Run can be made to fail;
 // every other interface is the real graph's own.
-class FailingAddFilterGraph final : public IGraphBuilder
+class FailingAddFilterGraph final : public Counted<IGraphBuilder>
 {
 public:
     FailingAddFilterGraph(IGraphBuilder *inner, const std::map<std::wstring, HRESULT> &failures, HRESULT runFailure)
@@ -92,13 +104,6 @@ public:
             return S_OK;
         }
         return inner_->QueryInterface(iid, out);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE AddFilter(IBaseFilter *filter, LPCWSTR name) override
@@ -125,8 +130,7 @@ public:
     HRESULT STDMETHODCALLTYPE ShouldOperationContinue() override { return inner_->ShouldOperationContinue(); }
 
 private:
-    ~FailingAddFilterGraph() = default;
-    LONG refs_ = 1;
+    ~FailingAddFilterGraph() override = default;
     ComPtr<IGraphBuilder> inner_;
     std::map<std::wstring, HRESULT> failures_;
     HRESULT runFailure_;
