@@ -42,7 +42,7 @@ bool valid_bitmap(const BITMAPINFOHEADER &bih, bool anySize)
 
 } // namespace
 
-CapturePin::CapturePin(kit::BaseFilter &filter) : OutputPin(filter, L"Capture") {}
+CapturePin::CapturePin(kit::BaseFilter &filter) : CategoryPin(filter, L"Capture", PIN_CATEGORY_CAPTURE) {}
 
 CapturePin::~CapturePin() = default;
 
@@ -83,22 +83,6 @@ long CapturePin::requestedRate(const AM_MEDIA_TYPE &mt) const
     if (interval <= 0) return rate_;
     const long rate = static_cast<long>((kUnitsPerSecond + interval / 2) / interval);
     return rate >= options_.minFps && rate <= options_.maxFps ? rate : 0;
-}
-
-HRESULT STDMETHODCALLTYPE CapturePin::Set(REFGUID set, DWORD, void *, DWORD, void *, DWORD)
-{
-    return kit::set_pin_category(set);
-}
-
-HRESULT STDMETHODCALLTYPE CapturePin::Get(REFGUID set, DWORD id, void *, DWORD, void *data, DWORD dataBytes,
-                                          DWORD *returned)
-{
-    return kit::get_pin_category(set, id, PIN_CATEGORY_CAPTURE, data, dataBytes, returned);
-}
-
-HRESULT STDMETHODCALLTYPE CapturePin::QuerySupported(REFGUID set, DWORD id, DWORD *support)
-{
-    return kit::query_pin_category(set, id, support);
 }
 
 HRESULT STDMETHODCALLTYPE CapturePin::SetFormat(AM_MEDIA_TYPE *mt)

@@ -12,15 +12,14 @@
 #include "testcam/CameraPageSite.h"
 #include "testcam/DeviceOptions.h"
 #include "testcam/FrameSource.h"
-#include "testcam/kit/OutputPin.h"
+#include "testcam/kit/PinCategory.h"
 #include "dshow/VideoFormat.h"
 
 namespace quilo::testcam {
 
 class DeviceState;
 
-class CapturePin final : public kit::OutputPin,
-                         public IKsPropertySet,
+class CapturePin final : public kit::CategoryPin,
                          public IAMStreamConfig,
                          public ISpecifyPropertyPages,
                          public ICameraPageSite
@@ -33,12 +32,6 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override { return OutputPin::QueryInterface(iid, out); }
     ULONG STDMETHODCALLTYPE AddRef() override { return OutputPin::AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return OutputPin::Release(); }
-    // IKsPropertySet
-    HRESULT STDMETHODCALLTYPE Set(REFGUID set, DWORD id, void *instance, DWORD instanceBytes, void *data,
-                                  DWORD dataBytes) override;
-    HRESULT STDMETHODCALLTYPE Get(REFGUID set, DWORD id, void *instance, DWORD instanceBytes, void *data,
-                                  DWORD dataBytes, DWORD *returned) override;
-    HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID set, DWORD id, DWORD *support) override;
     // IAMStreamConfig
     HRESULT STDMETHODCALLTYPE SetFormat(AM_MEDIA_TYPE *mt) override;
     HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE **mt) override;

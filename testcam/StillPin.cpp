@@ -11,22 +11,6 @@
 
 namespace quilo::testcam {
 
-HRESULT STDMETHODCALLTYPE StillPin::Set(REFGUID set, DWORD, void *, DWORD, void *, DWORD)
-{
-    return kit::set_pin_category(set);
-}
-
-HRESULT STDMETHODCALLTYPE StillPin::Get(REFGUID set, DWORD id, void *, DWORD, void *data, DWORD dataBytes,
-                                        DWORD *returned)
-{
-    return kit::get_pin_category(set, id, PIN_CATEGORY_STILL, data, dataBytes, returned);
-}
-
-HRESULT STDMETHODCALLTYPE StillPin::QuerySupported(REFGUID set, DWORD id, DWORD *support)
-{
-    return kit::query_pin_category(set, id, support);
-}
-
 HRESULT StillPin::checkMediaType(const AM_MEDIA_TYPE &mt)
 {
     const BITMAPINFOHEADER *bih = bitmap_header(mt);

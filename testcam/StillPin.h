@@ -8,25 +8,18 @@
 #include <strmif.h>
 
 #include "testcam/DeviceOptions.h"
-#include "testcam/kit/OutputPin.h"
+#include <uuids.h>
+
+#include "testcam/kit/PinCategory.h"
 
 namespace quilo::testcam {
 
-class StillPin final : public kit::OutputPin, public IKsPropertySet
+class StillPin final : public kit::CategoryPin
 {
 public:
-    explicit StillPin(kit::BaseFilter &filter) : OutputPin(filter, L"Still") {}
+    explicit StillPin(kit::BaseFilter &filter) : CategoryPin(filter, L"Still", PIN_CATEGORY_STILL) {}
 
     void configure(const DeviceOptions &options) { options_ = options; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override { return OutputPin::QueryInterface(iid, out); }
-    ULONG STDMETHODCALLTYPE AddRef() override { return OutputPin::AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return OutputPin::Release(); }
-    // IKsPropertySet: the pin's category, read-only.
-    HRESULT STDMETHODCALLTYPE Set(REFGUID set, DWORD, void *, DWORD, void *, DWORD) override;
-    HRESULT STDMETHODCALLTYPE Get(REFGUID set, DWORD id, void *, DWORD, void *data, DWORD dataBytes,
-                                  DWORD *returned) override;
-    HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID set, DWORD id, DWORD *support) override;
 
 private:
     HRESULT checkMediaType(const AM_MEDIA_TYPE &mt) override;
