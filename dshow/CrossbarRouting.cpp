@@ -1,5 +1,7 @@
 #include "dshow/CrossbarRouting.h"
 
+#include <vfwmsgs.h>
+
 #include "common/HResult.h"
 
 namespace quilo::dshow {
@@ -18,6 +20,24 @@ HRESULT find_pin(IAMCrossbar *crossbar, BOOL isInput, LONG count, LONG physicalT
         }
     }
     return S_OK;
+}
+
+// The output whose routing the picture follows: the video decoder's pin, else the first video
+// output (a card without a decoder pin feeds its encoder or a plain video output). An audio
+// output is never it, even when it comes first.
+HRESULT find_video_output(IAMCrossbar *crossbar, LONG count, LONG &index)
+{
+    index = -1;
+    for (LONG i = 0; i < count; ++i) {
+        LONG related = 0, type = 0;
+        RETURN_IF_FAILED(crossbar->get_CrossbarPinInfo(FALSE, i, &related, &type));
+        if (type == PhysConn_Video_VideoDecoder) {
+            index = i;
+            return S_OK;
+        }
+        if (index < 0 && type < PhysConn_Audio_Tuner) index = i;
+    }
+    return index < 0 ? VFW_E_NOT_FOUND : S_OK;
 }
 
 } // namespace
@@ -76,7 +96,7 @@ HRESULT routed_video_input(IAMCrossbar *crossbar, LONG &input)
     RETURN_HR_IF(E_POINTER, !crossbar);
     LONG outputs = 0, inputs = 0, output = 0;
     RETURN_IF_FAILED(crossbar->get_PinCounts(&outputs, &inputs));
-    RETURN_IF_FAILED(find_pin(crossbar, FALSE, outputs, PhysConn_Video_VideoDecoder, output));
+    RETURN_IF_FAILED(find_video_output(crossbar, outputs, output));
     LONG routed = -1;
     // S_FALSE or a failure: nothing is routed there.
     if (crossbar->get_IsRoutedTo(output, &routed) == S_OK) input = routed;
@@ -88,7 +108,7 @@ HRESULT route_video_input(IAMCrossbar *crossbar, LONG input)
     RETURN_HR_IF(E_POINTER, !crossbar);
     LONG outputs = 0, inputs = 0, output = 0;
     RETURN_IF_FAILED(crossbar->get_PinCounts(&outputs, &inputs));
-    RETURN_IF_FAILED(find_pin(crossbar, FALSE, outputs, PhysConn_Video_VideoDecoder, output));
+    RETURN_IF_FAILED(find_video_output(crossbar, outputs, output));
     const HRESULT can = crossbar->CanRoute(output, input);
     RETURN_IF_FAILED(can);
     RETURN_HR_IF(E_INVALIDARG, can != S_OK);

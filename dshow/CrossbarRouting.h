@@ -22,9 +22,11 @@ struct CrossbarInput
 HRESULT list_video_inputs(IAMCrossbar *crossbar, std::vector<CrossbarInput> &inputs);
 // "Composite", "S-Video", "Tuner", …; null for a type that is no video input.
 const wchar_t *video_input_name(LONG physicalType);
-// The input routed to the video decoder's output: its index, or -1 when none is.
+// The input routed to the video decoder's output (else the first video output): its index, or
+// -1 when none is.
 HRESULT routed_video_input(IAMCrossbar *crossbar, LONG &input);
-// Routes `input` to the video decoder's output; the crossbar's refusal as its failure.
+// Routes `input` to the video decoder's output (else the first video output); the crossbar's
+// refusal as its failure, VFW_E_NOT_FOUND without any video output.
 HRESULT route_video_input(IAMCrossbar *crossbar, LONG input);
 
 } // namespace quilo::dshow

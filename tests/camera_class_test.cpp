@@ -296,6 +296,7 @@ TEST_F(CameraClassTest, CameraControlsAndTheirAutomaticModes)
 TEST_F(CameraClassTest, CrossbarInputsAndStandardsOfACaptureCard)
 {
     ASSERT_TRUE(qt::add_device("Card", "--crossbar composite,svideo,tuner/decoder --marks --size 64x48"));
+    ASSERT_TRUE(qt::add_device("Encoder Card", "--crossbar composite,svideo/audio,encoder --size 64x48"));
     ASSERT_TRUE(qt::add_device("Webcam"));
     IQuiloCamera *camera = create();
     ASSERT_TRUE(camera);
@@ -328,6 +329,15 @@ TEST_F(CameraClassTest, CrossbarInputsAndStandardsOfACaptureCard)
     ASSERT_EQ(S_OK, camera->SetStandard(pal.get()));
     ASSERT_EQ(S_OK, camera->get_Standard(standard.put()));
     EXPECT_EQ("PAL_B", qt::narrow(standard.get()));
+
+    // Without a decoder pin the picture follows the first video output, not the audio one before it.
+    ASSERT_EQ(S_OK, open(L"Encoder Card"));
+    ASSERT_EQ(S_OK, camera->SelectInput(*svideo.get()));
+    ASSERT_EQ(S_OK, camera->get_Input(routed.put()));
+    EXPECT_EQ("S-Video", qt::narrow(routed.get()));
+    const qt::DeviceRecord encoder = qt::read_device_record("Encoder Card");
+    ASSERT_FALSE(encoder.routes.empty());
+    EXPECT_EQ((std::pair<long, long>{1, 1}), encoder.routes.back());
 
     ASSERT_EQ(S_OK, open(L"Webcam"));
     ASSERT_EQ(S_OK, camera->get_InputCount(&inputs));

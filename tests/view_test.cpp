@@ -31,7 +31,7 @@ constexpr char kViewer[] = QUILO_BIN_DIR "\\quilo-view.exe";
 // Positions of the controls in the window's slider column (documented in tools/ViewIds.h).
 constexpr int kBrightness = 0, kHue = 2, kGamma = 5, kWhiteBalance = 6;
 // After the component's eight: colour enable, gain, pan, tilt, roll, zoom, exposure, iris, focus.
-constexpr int kPan = 10, kZoom = 13, kFocus = 16;
+constexpr int kGain = 9, kZoom = 13, kExposure = 14, kIris = 15, kFocus = 16;
 
 bool wait_until(const std::function<bool()> &done, DWORD timeoutMs)
 {
@@ -241,6 +241,9 @@ TEST_F(ViewTest, SlidersSpanTheDevicesRangesAndDraggingOneSetsTheDevice)
     for (const Case c : {Case{kBrightness, VideoProcAmp_Brightness, "brightness", 5},
                          Case{kWhiteBalance, VideoProcAmp_WhiteBalance, "whitebalance", 504}}) {
         SCOPED_TRACE(c.name);
+        // White balance starts automatic, its slider disabled until it is made manual.
+        HWND autoBox = viewer.control(qv::kFirstAutoBox + c.index);
+        if (SendMessageA(autoBox, BM_GETCHECK, 0, 0) == BST_CHECKED) SendMessageA(autoBox, BM_CLICK, 0, 0);
         const DeviceControl before = device_control(0, c.property);
         ASSERT_EQ(S_OK, before.result);
         ASSERT_GT(before.step, 0);
@@ -316,17 +319,44 @@ TEST_F(ViewTest, ControlsTheDeviceLacksAreDisabledAndTheStandardListFollowsTheDe
 // a move, an "Auto" box, "Reset to defaults" and the input list each reach the device itself.
 TEST_F(ViewTest, CameraControlsAutoBoxesResetAndInputReachTheDevice)
 {
-    ASSERT_TRUE(qt::add_device("View Card", "--camctl zoom,focus --crossbar composite,svideo,tuner/decoder --size 160x120"));
+    // Sixteen rows: all but iris.
+    ASSERT_TRUE(qt::add_device("View Card", "--procamp all --camctl pan,tilt,roll,zoom,exposure,focus "
+                                            "--crossbar composite,svideo,tuner/decoder --size 160x120"));
     Viewer viewer("--device 0 --size 160x120", output_file());
     ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000)) << viewer.output();
+    EXPECT_FALSE(IsWindowVisible(viewer.control(qv::kFirstSlider + kIris))) << "the device has no iris";
+    // Every row shown lies inside the window, clear of the others and of the picture.
+    RECT client = {}, picture = {};
+    GetClientRect(viewer.window(), &client);
+    GetWindowRect(viewer.control(qv::kPicture), &picture);
+    MapWindowPoints(nullptr, viewer.window(), reinterpret_cast<POINT *>(&picture), 2);
+    std::vector<RECT> placed{picture};
+    for (int i = 0; i < 17; ++i) {
+        HWND slider = viewer.control(qv::kFirstSlider + i);
+        if (i == kIris) continue;
+        ASSERT_TRUE(IsWindowVisible(slider)) << "row " << i;
+        RECT r = {}, overlap = {};
+        GetWindowRect(slider, &r);
+        MapWindowPoints(nullptr, viewer.window(), reinterpret_cast<POINT *>(&r), 2);
+        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom) << "row " << i;
+        for (const RECT &other : placed) EXPECT_FALSE(IntersectRect(&overlap, &r, &other)) << "row " << i;
+        placed.push_back(r);
+    }
+
     HWND zoom = viewer.control(qv::kFirstSlider + kZoom);
-    ASSERT_NE(nullptr, zoom);
-    EXPECT_TRUE(IsWindowVisible(zoom) && IsWindowEnabled(zoom));
-    EXPECT_FALSE(IsWindowVisible(viewer.control(qv::kFirstSlider + kPan))) << "the device has no pan";
+    EXPECT_TRUE(IsWindowEnabled(zoom));
     EXPECT_EQ(100, SendMessageA(zoom, TBM_GETRANGEMIN, 0, 0));
     EXPECT_EQ(400, SendMessageA(zoom, TBM_GETRANGEMAX, 0, 0));
+    EXPECT_EQ(10, SendMessageA(zoom, TBM_GETLINESIZE, 0, 0));
     EXPECT_EQ("Zoom (default 100)", Viewer::text_of(viewer.control(qv::kFirstSliderLabel + kZoom)));
     EXPECT_FALSE(IsWindowVisible(viewer.control(qv::kFirstAutoBox + kZoom))) << "zoom has no automatic mode";
+    HWND exposure = viewer.control(qv::kFirstSlider + kExposure);
+    EXPECT_EQ(-13, SendMessageA(exposure, TBM_GETRANGEMIN, 0, 0));
+    EXPECT_EQ(-6, SendMessageA(exposure, TBM_GETPOS, 0, 0));
+    EXPECT_FALSE(IsWindowEnabled(exposure)) << "automatic: the device moves it";
+    HWND gainAuto = viewer.control(qv::kFirstAutoBox + kGain);
+    EXPECT_TRUE(IsWindowVisible(gainAuto) && IsWindowEnabled(viewer.control(qv::kFirstSlider + kGain)));
+    EXPECT_EQ(BST_UNCHECKED, SendMessageA(gainAuto, BM_GETCHECK, 0, 0)) << "gain starts manual";
 
     viewer.drag_slider(kZoom, 203);
     qt::DeviceRecord record = qt::read_device_record("View Card");
@@ -334,16 +364,22 @@ TEST_F(ViewTest, CameraControlsAutoBoxesResetAndInputReachTheDevice)
     EXPECT_EQ(CameraControl_Zoom, record.cameraControlSets.back().property);
     EXPECT_EQ(200, record.cameraControlSets.back().value) << "snapped to the step of 10";
 
-    // Focus starts automatic: its box is ticked; a click makes it manual, another automatic.
+    // Focus starts automatic: its box is ticked and its slider sets nothing; a click makes it
+    // manual, another automatic.
     HWND focusAuto = viewer.control(qv::kFirstAutoBox + kFocus);
+    HWND focus = viewer.control(qv::kFirstSlider + kFocus);
     ASSERT_TRUE(IsWindowVisible(focusAuto));
     EXPECT_EQ(BST_CHECKED, SendMessageA(focusAuto, BM_GETCHECK, 0, 0));
+    viewer.drag_slider(kFocus, 100);
+    EXPECT_EQ(record.cameraControlSets.size(), qt::read_device_record("View Card").cameraControlSets.size());
+    EXPECT_EQ(0, SendMessageA(focus, TBM_GETPOS, 0, 0)) << "back at the device's value";
     for (const long flags : {CameraControl_Flags_Manual, CameraControl_Flags_Auto}) {
         SendMessageA(focusAuto, BM_CLICK, 0, 0);
         record = qt::read_device_record("View Card");
         ASSERT_FALSE(record.cameraControlSets.empty());
         EXPECT_EQ(CameraControl_Focus, record.cameraControlSets.back().property);
         EXPECT_EQ(flags, record.cameraControlSets.back().flags);
+        EXPECT_EQ(flags == CameraControl_Flags_Manual, IsWindowEnabled(focus) != FALSE);
     }
 
     SendMessageA(viewer.control(qv::kResetButton), BM_CLICK, 0, 0);
@@ -352,6 +388,12 @@ TEST_F(ViewTest, CameraControlsAutoBoxesResetAndInputReachTheDevice)
     EXPECT_EQ(0, record.cameraControlSets.back().value) << "focus's default, the last row";
     EXPECT_EQ(CameraControl_Flags_Manual, record.cameraControlSets.back().flags);
     EXPECT_EQ(100, SendMessageA(zoom, TBM_GETPOS, 0, 0)) << "zoom's default";
+    // White balance, automatic until now, through the component; gain on the device.
+    EXPECT_EQ(BST_UNCHECKED, SendMessageA(viewer.control(qv::kFirstAutoBox + kWhiteBalance), BM_GETCHECK, 0, 0));
+    EXPECT_TRUE(IsWindowEnabled(viewer.control(qv::kFirstSlider + kWhiteBalance)));
+    ASSERT_FALSE(record.procAmpSets.empty());
+    EXPECT_EQ(VideoProcAmp_Gain, record.procAmpSets.back().property);
+    EXPECT_EQ(0, record.procAmpSets.back().value);
 
     HWND inputs = viewer.control(qv::kInputList);
     ASSERT_EQ(3, SendMessageA(inputs, CB_GETCOUNT, 0, 0));

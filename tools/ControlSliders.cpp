@@ -60,25 +60,35 @@ void ControlSliders::create(HWND parent)
     }
 }
 
-int ControlSliders::height() const
+int ControlSliders::rows_per_column(int columns) const
 {
     int shown = 0;
     for (const Row &row : rows_) shown += row.shown ? 1 : 0;
-    return shown * kRowHeight;
+    return (shown + columns - 1) / columns;
 }
 
-void ControlSliders::layout(int x, int y, int width)
+int ControlSliders::height(int columns) const
 {
+    return rows_per_column(columns) * kRowHeight;
+}
+
+void ControlSliders::layout(int x, int y, int width, int gap, int columns)
+{
+    const int perColumn = rows_per_column(columns);
+    int placed = 0;
     for (Row &row : rows_) {
         for (HWND part : {row.label, row.value, row.slider})
             ShowWindow(part, row.shown ? SW_SHOWNA : SW_HIDE);
         ShowWindow(row.autoBox, row.shown && row.enabled && row.state.canAuto ? SW_SHOWNA : SW_HIDE);
         if (!row.shown) continue;
-        MoveWindow(row.label, x, y, width - kValueWidth - kAutoWidth, kTextHeight, TRUE);
-        MoveWindow(row.value, x + width - kValueWidth - kAutoWidth, y, kValueWidth, kTextHeight, TRUE);
-        MoveWindow(row.autoBox, x + width - kAutoWidth + 6, y, kAutoWidth - 6, kTextHeight, TRUE);
-        MoveWindow(row.slider, x, y + kTextHeight, width, kSliderHeight, TRUE);
-        y += kRowHeight;
+        // Down the first column, then the next.
+        const int left = x + placed / perColumn * (width + gap);
+        const int top = y + placed % perColumn * kRowHeight;
+        ++placed;
+        MoveWindow(row.label, left, top, width - kValueWidth - kAutoWidth, kTextHeight, TRUE);
+        MoveWindow(row.value, left + width - kValueWidth - kAutoWidth, top, kValueWidth, kTextHeight, TRUE);
+        MoveWindow(row.autoBox, left + width - kAutoWidth + 6, top, kAutoWidth - 6, kTextHeight, TRUE);
+        MoveWindow(row.slider, left, top + kTextHeight, width, kSliderHeight, TRUE);
     }
 }
 
@@ -87,7 +97,8 @@ void ControlSliders::enable(Row &row, bool on)
     row.enabled = on;
     EnableWindow(row.label, on);
     EnableWindow(row.value, on);
-    EnableWindow(row.slider, on);
+    // The device moves an automatic property itself: the slider only shows where it is.
+    EnableWindow(row.slider, on && !row.state.isAuto);
     EnableWindow(row.autoBox, on && row.state.canAuto);
 }
 
@@ -99,6 +110,7 @@ void ControlSliders::show(Row &row)
     SetWindowTextA(row.value, std::to_string(s.value).c_str());
     SendMessageA(row.slider, TBM_SETPOS, TRUE, s.value);
     SendMessageA(row.autoBox, BM_SETCHECK, s.isAuto ? BST_CHECKED : BST_UNCHECKED, 0);
+    EnableWindow(row.slider, row.enabled && !s.isAuto);
 }
 
 void ControlSliders::disable()
@@ -164,6 +176,14 @@ HRESULT ControlSliders::setValue(Row &row, long value, ICQuiloVideoProcClass *pr
     dshow::PropertyState now;
     if (SUCCEEDED(device.read(*row.property, now))) row.state = now;
     else if (SUCCEEDED(hr)) row.state.value = value;
+    // The component sets without a mode; a device that stays automatic after that is told.
+    if (SUCCEEDED(hr) && row.component && row.state.isAuto) {
+        const HRESULT manual = device.write(*row.property, value, false);
+        if (FAILED(manual)) failure = host::failure_text("Manual " + narrow(row.property->name), manual);
+        if (SUCCEEDED(device.read(*row.property, now))) row.state = now;
+        show(row);
+        return manual;
+    }
     show(row);
     return hr;
 }
@@ -173,12 +193,16 @@ bool ControlSliders::on_scroll(HWND trackbar, ICQuiloVideoProcClass *proc, const
 {
     for (Row &row : rows_) {
         if (row.slider != trackbar) continue;
-        if (!row.enabled) return true;
+        // Disabled while automatic, but a keyboard or a program can still move it.
+        if (!row.enabled || row.state.isAuto) {
+            SendMessageA(row.slider, TBM_SETPOS, TRUE, row.state.value);
+            return true;
+        }
         const long position = static_cast<long>(SendMessageA(row.slider, TBM_GETPOS, 0, 0));
         const long value = snap(position, row.state);
         if (value != position) SendMessageA(row.slider, TBM_SETPOS, TRUE, value);
         // A drag reports every position it passes and then its end: each value is set once.
-        if (value == row.state.value && !row.state.isAuto) return true;
+        if (value == row.state.value) return true;
         ignore_result(setValue(row, value, proc, device, failure), "the failure is in `failure`, the row shows the device's value");
         return true;
     }
@@ -192,7 +216,10 @@ bool ControlSliders::on_auto(int id, const host::DeviceImageControls &device, st
     Row &row = rows_[static_cast<size_t>(index)];
     if (!row.enabled) return true;
     const bool automatic = SendMessageA(row.autoBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    const HRESULT hr = device.write(*row.property, row.state.value, automatic);
+    // Manual from where the automatic mode brought it, not from what the row showed earlier.
+    dshow::PropertyState before;
+    const LONG value = !automatic && SUCCEEDED(device.read(*row.property, before)) ? before.value : row.state.value;
+    const HRESULT hr = device.write(*row.property, value, automatic);
     if (FAILED(hr))
         failure = host::failure_text(std::string(automatic ? "Automatic " : "Manual ") + narrow(row.property->name), hr);
     dshow::PropertyState now;

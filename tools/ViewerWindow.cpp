@@ -26,6 +26,8 @@ constexpr int kListHeight = 48;        // a label and its drop-down
 constexpr int kButtonHeight = 26;
 constexpr int kPanelExtra = 2 * kListHeight + kButtonHeight + 8; // standard, input, reset
 constexpr int kMinimumPicture = 320;
+// A window fitted to a frame grows to this height before the sliders take a second column.
+constexpr int kOneColumnHeight = 660;
 constexpr char kUnknownStandard[] = "(unknown)";
 const char *const kSizes[] = {"160x120", "320x240", "640x480", "800x600", "1024x768", "1280x720", "1920x1080"};
 
@@ -136,11 +138,14 @@ void ViewerWindow::layout()
         x += barWidths_[i] + kBarSpacing;
     }
     const int top = kMargin + kBarHeight + kMargin;
-    const int panelX = std::max<int>(client.right - kMargin - kPanelWidth, kMargin + kGap);
+    // A second column of sliders when one does not fit the height the window has.
+    const int room = client.bottom - statusHeight - kMargin - top;
+    const int columns = sliders_.height(1) + kPanelExtra <= room ? 1 : 2;
+    const int panelX = std::max<int>(client.right - kMargin - panel_width(columns), kMargin + kGap);
     MoveWindow(picture_.window(), kMargin, top, std::max(panelX - kGap - kMargin, 0),
                std::max<int>(client.bottom - statusHeight - kMargin - top, 0), TRUE);
-    sliders_.layout(panelX, top, kPanelWidth);
-    int y = top + sliders_.height() + 4;
+    sliders_.layout(panelX, top, kPanelWidth, kGap, columns);
+    int y = top + sliders_.height(columns) + 4;
     MoveWindow(resetButton_, panelX, y, 140, kButtonHeight - 4, TRUE);
     y += kButtonHeight + 4;
     MoveWindow(standardLabel_, panelX, y, kPanelWidth, 16, TRUE);
@@ -149,6 +154,11 @@ void ViewerWindow::layout()
     MoveWindow(inputLabel_, panelX, y, kPanelWidth, 16, TRUE);
     MoveWindow(inputList_, panelX, y + 18, kPanelWidth, 300, TRUE);
     InvalidateRect(window_, nullptr, TRUE);
+}
+
+int ViewerWindow::panel_width(int columns)
+{
+    return columns * kPanelWidth + (columns - 1) * kGap;
 }
 
 int ViewerWindow::bar_width() const
@@ -163,8 +173,11 @@ void ViewerWindow::fit_window(int frameWidth, int frameHeight)
 {
     RECT status = {};
     GetWindowRect(status_.window(), &status);
-    const int panelHeight = sliders_.height() + kPanelExtra;
-    const int clientWidth = std::max(kMargin + std::max(frameWidth, kMinimumPicture) + kGap + kPanelWidth + kMargin,
+    // One column while it is no taller than the frame (or a moderate window); else two, beside
+    // a frame as tall as their half. layout() makes the same choice from the height it gets.
+    const int columns = sliders_.height(1) + kPanelExtra <= std::max(frameHeight, kOneColumnHeight) ? 1 : 2;
+    const int panelHeight = sliders_.height(columns) + kPanelExtra;
+    const int clientWidth = std::max(kMargin + std::max(frameWidth, kMinimumPicture) + kGap + panel_width(columns) + kMargin,
                                      bar_width() + 2 * kMargin);
     RECT wanted = {0, 0, clientWidth,
                    kMargin + kBarHeight + kMargin + std::max(frameHeight, panelHeight) + kMargin +

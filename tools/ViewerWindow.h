@@ -42,6 +42,7 @@ private:
     void create_children();
     void layout();
     int bar_width() const; // the row of lists and buttons at the top
+    static int panel_width(int columns); // the slider columns beside the picture
     void fit_window(int frameWidth, int frameHeight);
     void fill_device_list();
     void fill_size_list();
