@@ -33,6 +33,18 @@ std::string narrow(const wchar_t *text)
     return out;
 }
 
+// "WhiteBalance" as a window shows it: "White balance".
+std::string title_of(const wchar_t *name)
+{
+    std::string out;
+    for (const wchar_t *c = name; *c; ++c) {
+        const char letter = static_cast<char>(*c);
+        if (c != name && letter >= 'A' && letter <= 'Z') out += std::string(" ") + static_cast<char>(letter - 'A' + 'a');
+        else out += letter;
+    }
+    return out;
+}
+
 } // namespace
 
 void ControlSliders::create(HWND parent)
@@ -45,13 +57,14 @@ void ControlSliders::create(HWND parent)
             Row row;
             row.property = &property;
             row.component = component;
+            row.title = title_of(property.name);
             rows_.push_back(row);
         }
     }
     for (size_t i = 0; i < rows_.size(); ++i) {
         Row &row = rows_[i];
         const int n = static_cast<int>(i);
-        row.label = make_child(parent, "STATIC", narrow(row.property->name).c_str(), SS_LEFT, kFirstSliderLabel + n);
+        row.label = make_child(parent, "STATIC", row.title.c_str(), SS_LEFT, kFirstSliderLabel + n);
         row.value = make_child(parent, "STATIC", "", SS_RIGHT, kFirstSliderValue + n);
         row.slider = make_child(parent, TRACKBAR_CLASSA, "", WS_TABSTOP | TBS_HORZ | TBS_NOTICKS, kFirstSlider + n);
         row.autoBox = make_child(parent, "BUTTON", "Auto", WS_TABSTOP | BS_AUTOCHECKBOX, kFirstAutoBox + n);
@@ -106,7 +119,7 @@ void ControlSliders::enable(Row &row, bool on)
 void ControlSliders::show(Row &row)
 {
     const dshow::PropertyState &s = row.state;
-    SetWindowTextA(row.label, (narrow(row.property->name) + " (default " + std::to_string(s.defaultValue) + ")").c_str());
+    SetWindowTextA(row.label, (row.title + " (default " + std::to_string(s.defaultValue) + ")").c_str());
     SetWindowTextA(row.value, std::to_string(s.value).c_str());
     SendMessageA(row.slider, TBM_SETPOS, TRUE, s.value);
     SendMessageA(row.autoBox, BM_SETCHECK, s.isAuto ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -119,7 +132,7 @@ void ControlSliders::disable()
         row.state = dshow::PropertyState();
         enable(row, false);
         row.shown = row.component != nullptr;
-        SetWindowTextA(row.label, narrow(row.property->name).c_str());
+        SetWindowTextA(row.label, row.title.c_str());
         SetWindowTextA(row.value, "");
     }
 }

@@ -47,6 +47,7 @@ private:
     {
         const dshow::DeviceProperty *property = nullptr;
         const host::CameraControl *component = nullptr; // the component's methods, or none
+        std::string title; // the name as shown
         HWND label = nullptr;
         HWND value = nullptr;
         HWND slider = nullptr;
