@@ -14,6 +14,10 @@ if ! quilo_runs_32bit; then
     exit 77
 fi
 fail() { echo "FAIL: $*"; exit 1; }
+# Resolved before they become Windows paths: CTest passes the win32 folder as win64/../win32,
+# while the host reports the module COM loaded by its plain path.
+build64=$(cd "$build64" && pwd) || fail "no win64 build folder $1"
+build32=$(cd "$build32" && pwd) || fail "no win32 build folder $2: build the win32 tree first (scripts/build)"
 for f in "$build32/bin/QuiloVideo.ocx" "$build32/tests/quilo-activation-host.exe"; do
     [ -f "$f" ] || fail "$f is missing: build the win32 tree first (scripts/build)"
 done
