@@ -108,28 +108,51 @@ public:
     }
     HWND control(int id) { return GetDlgItem(window(), id); }
 
-    // Text of a status bar part, read through a buffer in the viewer's own memory (the bar's
-    // messages carry pointers that are not carried across processes). False when the window
-    // stays busy for more than a second or the text cannot be read.
+    // Sends `message` to `window` with a buffer of `size` bytes in the viewer's own memory as
+    // its lParam (such messages carry pointers that are not carried across processes) and
+    // copies the buffer back. False when the window stays busy for more than a second.
+    bool ask_remote(HWND window, UINT message, WPARAM wParam, void *out, size_t size)
+    {
+        void *remote = VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+        if (!remote) return false;
+        DWORD_PTR result = 0;
+        SIZE_T got = 0;
+        const bool read =
+            SendMessageTimeoutA(window, message, wParam, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 1000,
+                                &result) &&
+            ReadProcessMemory(process_.get(), remote, out, size, &got) && got == size;
+        VirtualFreeEx(process_.get(), remote, 0, MEM_RELEASE);
+        return read;
+    }
+
+    // Text of a status bar part. False when the window is busy or the text cannot be read.
     bool read_status(int part, std::string &text)
     {
         text.clear();
         HWND bar = control(qv::kStatusBar);
-        const size_t size = 1024;
-        void *remote = VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
-        if (!remote) return false;
-        bool read = false;
-        DWORD_PTR result = 0;
-        if (SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, part, 0, SMTO_NORMAL, 1000, &result) &&
-            LOWORD(result) < size &&
-            SendMessageTimeoutA(bar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 1000, &result)) {
-            std::vector<char> local(size, '\0');
-            SIZE_T got = 0;
-            read = ReadProcessMemory(process_.get(), remote, local.data(), size - 1, &got) != 0;
-            if (read) text = local.data();
-        }
-        VirtualFreeEx(process_.get(), remote, 0, MEM_RELEASE);
-        return read;
+        constexpr size_t size = 1024;
+        DWORD_PTR length = 0;
+        std::vector<char> local(size, '\0');
+        if (!SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, part, 0, SMTO_NORMAL, 1000, &length) ||
+            LOWORD(length) >= size - 1 || !ask_remote(bar, SB_GETTEXTA, part, local.data(), size - 1))
+            return false;
+        text = local.data();
+        return true;
+    }
+
+    // Where a trackbar's thumb is drawn, as a fraction of the way along its channel (0 at the
+    // minimum's place, 1 at the maximum's), or -1 when the rectangles cannot be read.
+    double thumb_place(int index)
+    {
+        HWND slider = control(qv::kFirstSlider + index);
+        RECT thumb = {}, channel = {};
+        if (!ask_remote(slider, TBM_GETTHUMBRECT, 0, &thumb, sizeof(thumb)) ||
+            !ask_remote(slider, TBM_GETCHANNELRECT, 0, &channel, sizeof(channel)))
+            return -1;
+        const double thumbWidth = thumb.right - thumb.left;
+        const double travel = channel.right - channel.left - thumbWidth;
+        if (travel <= 0) return -1;
+        return ((thumb.left + thumb.right) / 2.0 - (channel.left + thumbWidth / 2)) / travel;
     }
     // The same, empty when it cannot be read: for waiting until a part shows a text, and for
     // comparisons with a text that is never empty.
@@ -325,6 +348,12 @@ TEST_F(ViewTest, CameraControlsAutoBoxesResetAndInputReachTheDevice)
     Viewer viewer("--device 0 --size 160x120", output_file());
     ASSERT_TRUE(viewer.status_shows(qv::kStatusGrab, "S_OK", 30000)) << viewer.output();
     EXPECT_FALSE(IsWindowVisible(viewer.control(qv::kFirstSlider + kIris))) << "the device has no iris";
+    // Each thumb is drawn where its value lies in its range (docs/TestCamera.md): brightness 0
+    // of -64..64 and hue 0 of -40..40 halfway, exposure -6 of -13..-1 at 7/12, zoom 100 of
+    // 100..400 at the left end.
+    for (const auto &[index, place] : {std::pair<int, double>{kBrightness, 0.5}, {kHue, 0.5},
+                                       {kExposure, 7.0 / 12}, {kZoom, 0.0}})
+        EXPECT_NEAR(place, viewer.thumb_place(index), 0.03) << "the thumb of row " << index;
     // Every row shown lies inside the window, clear of the others and of the picture.
     RECT client = {}, picture = {};
     GetClientRect(viewer.window(), &client);

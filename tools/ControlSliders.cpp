@@ -172,6 +172,11 @@ void ControlSliders::load(ICQuiloVideoProcClass *proc, const host::DeviceImageCo
         const long tenth =
             snap(row.state.minimum + (row.state.maximum - row.state.minimum) / 10, row.state) - row.state.minimum;
         SendMessageA(row.slider, TBM_SETPAGESIZE, 0, tenth > row.state.step ? tenth : row.state.step);
+        // A trackbar places its thumb when its position changes, not when its range does: a
+        // value equal to the old position (0, where a range starts below zero) would be drawn
+        // where it lay in the old range. Moved off it here, show() puts it back in place.
+        const long elsewhere = row.state.value == row.state.minimum ? row.state.maximum : row.state.minimum;
+        SendMessageA(row.slider, TBM_SETPOS, FALSE, elsewhere);
         enable(row, true);
         show(row);
     }
