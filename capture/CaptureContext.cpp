@@ -42,7 +42,6 @@ HRESULT CaptureContext::openCamera(const CameraRequest &request)
     releaseAll();
     RETURN_HR_IF(E_INVALIDARG, request.position < 0);
     flipImage_ = true;
-    comInitialized_ = SUCCEEDED(platform_.initializeCom());
     HRESULT hr = build(request.position, FormatStep::Request, request.width, request.height, request.frameRate);
     if (SUCCEEDED(hr)) hr = startCapture();
     if (FAILED(hr)) releaseAll();
@@ -90,11 +89,18 @@ HRESULT CaptureContext::destroyCapture()
 {
     if (!isSetUp()) return S_OK;
     isStarted_ = false;
-    // The controls stay, and so does COM for them: they still answer until the next
+    // The controls stay and still answer in the host's own apartment until the next
     // createCapture or the object's end.
     graph_.release();
+    balanceCom();
     frame_.release();
     return S_FALSE;
+}
+
+void CaptureContext::close()
+{
+    isStarted_ = false;
+    releaseAll();
 }
 
 void CaptureContext::releaseAll()

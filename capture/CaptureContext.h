@@ -39,16 +39,26 @@ public:
     CaptureContext(const CaptureContext &) = delete;
     CaptureContext &operator=(const CaptureContext &) = delete;
 
+    // COM on the host's thread: createCapture initialises it (as hosts of the first class were
+    // told) and destroyCapture balances that once, as does a createCapture that fails or the
+    // context's end without destroyCapture. openCamera never initialises it: the automation
+    // class runs in the apartment its host created it in, and the host's own last
+    // CoUninitialize must stay the last one.
     HRESULT createCapture(LONG deviceID, VARIANT_BOOL bFlipImageHorizontally, VARIANT_BOOL bSetCameraParam,
                           LONG width, LONG height);
     HRESULT openCamera(const CameraRequest &request);
     HRESULT startCapture();
+    // The graph and the frame go; the controls stay until the next createCapture.
     HRESULT destroyCapture();
+    // Everything goes, the controls too: nothing of the device is held afterwards.
+    void close();
     // S_OK with a frame that arrived after the call began; VFW_E_WRONG_STATE without an open
     // device; VFW_E_TIMEOUT after kGrabTimeoutMs without one; the graph's error; a failed
     // flip. On failure the record and the frame handed out before are left as they were.
     HRESULT grab(QuiloImageStruct *record);
-    // The same, waiting at most `timeoutMs`, with the frame's stamp.
+    // The same, waiting at most `timeoutMs` (the caller's choice), with the frame's stamp. A
+    // time-out leaves the stream running: it says nothing of the device, and a camera that takes
+    // longer to start than one wait delivers to the next.
     HRESULT grab(DWORD timeoutMs, QuiloImageStruct &record, FrameStamp &stamp);
 
     bool isSetUp() const noexcept { return graph_.connected(); }

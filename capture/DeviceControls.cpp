@@ -26,6 +26,9 @@ HRESULT DeviceControls::find(IBaseFilter *captureFilter, bool needProcAmp)
         ignore_result(builder_->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, captureFilter,
                                               IID_IAMCrossbar, crossbar_.put_void()),
                       "no crossbar is the answer for every camera that is not analog hardware");
+    // The builder holds the graph: kept, it would keep the graph and every filter in it alive
+    // after destroyCapture. Nothing asks it anything after this search.
+    builder_.reset();
     if (crossbar_) {
         // A refused route leaves the crossbar as it was; capture goes on from its current input.
         RETURN_IF_FAILED(dshow::routeCrossbar(crossbar_.get()));

@@ -1,6 +1,7 @@
-// What a capture session keeps of its device beyond the graph: the capture graph builder, the
-// video processing amplifier, and for analog hardware the crossbar and the video decoder. They stay after destroyCapture, so the controls still answer, until
-// the next createCapture or the object's end.
+// What a capture session keeps of its device beyond the graph: the video processing amplifier,
+// the camera control, and for analog hardware the crossbar and the video decoder. They stay
+// after destroyCapture, so the controls still answer, until the next createCapture, close or
+// the object's end. The capture graph builder lives only for the crossbar search.
 #pragma once
 
 #include <windows.h>
@@ -19,7 +20,8 @@ public:
     DeviceControls(const DeviceControls &) = delete;
     DeviceControls &operator=(const DeviceControls &) = delete;
 
-    // The capture graph builder, which searches `graph` for the device's analog crossbar.
+    // The capture graph builder, which searches `graph` for the device's analog crossbar and is
+    // released by find().
     HRESULT createBuilder(Platform &platform);
     void searchGraph(IGraphBuilder *graph);
     // The crossbar (routed composite to decoder) and decoder of analog hardware, if the device

@@ -42,8 +42,10 @@ public:
     // mid-stream). Runs the graph first when it is not running. S_OK; or VFW_E_TIMEOUT, the
     // failure of an event that stopped the stream, VFW_E_BUFFER_UNDERFLOW, VFW_E_INVALIDMEDIATYPE
     // for a format the device changed to that the component does not take, or E_OUTOFMEMORY,
-    // after which the graph is stopped. A stream the device ended is started again once.
-    HRESULT takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs);
+    // after which the graph is stopped (after VFW_E_TIMEOUT only with OnTimeout::Stop). A stream
+    // the device ended is started again once.
+    enum class OnTimeout { Stop, KeepStreaming };
+    HRESULT takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs, OnTimeout onTimeout);
     // The stamp of the frame the last successful takeFrame copied.
     FrameStamp lastStamp() const noexcept { return sink_ ? sink_->stamp() : FrameStamp{}; }
     // Stops a graph that runs or was asked to run (a failed Run may have started some of its

@@ -32,20 +32,21 @@ HRESULT CaptureContext::grab(QuiloImageStruct *record)
 {
     if (!record) return S_OK;
     RETURN_HR_IF(VFW_E_WRONG_STATE, !isSetUp());
-    RETURN_IF_FAILED(graph_.takeFrame(frame_, kGrabTimeoutMs));
+    // The component's own bound: a device silent that long is stopped.
+    RETURN_IF_FAILED(graph_.takeFrame(frame_, kGrabTimeoutMs, DeviceGraph::OnTimeout::Stop));
     return frame_.deliver(isStarted_, flipImage_, *record);
 }
 
 HRESULT CaptureContext::grab(DWORD timeoutMs, QuiloImageStruct &record, FrameStamp &stamp)
 {
     RETURN_HR_IF(VFW_E_WRONG_STATE, !isSetUp());
-    RETURN_IF_FAILED(graph_.takeFrame(frame_, timeoutMs));
+    RETURN_IF_FAILED(graph_.takeFrame(frame_, timeoutMs, DeviceGraph::OnTimeout::KeepStreaming));
     RETURN_IF_FAILED(frame_.deliver(isStarted_, flipImage_, record));
     stamp = graph_.lastStamp();
     return S_OK;
 }
 
-HRESULT DeviceGraph::takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs)
+HRESULT DeviceGraph::takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs, OnTimeout onTimeout)
 {
     RETURN_HR_IF(VFW_E_WRONG_STATE, !sink_);
     // Armed before the stream (re)starts and before the wait: only a frame that arrives from
@@ -90,7 +91,7 @@ HRESULT DeviceGraph::takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs)
         HRESULT late = S_OK;
         if (sink_->disarm(late) && hr == VFW_E_TIMEOUT && late != S_FALSE) hr = late;
     }
-    if (FAILED(hr)) stop();
+    if (FAILED(hr) && !(hr == VFW_E_TIMEOUT && onTimeout == DeviceGraph::OnTimeout::KeepStreaming)) stop();
     return hr;
 }
 

@@ -6,6 +6,7 @@
 #include "common/ComPtr.h"
 #include "common/HResult.h"
 #include "common/ScopeGuard.h"
+#include "common/Text.h"
 
 namespace quilo {
 namespace {
@@ -14,17 +15,6 @@ HRESULT last_error()
 {
     const DWORD err = GetLastError();
     return err ? hresult_from_win32(err) : E_FAIL;
-}
-
-std::wstring widen(const std::string &s)
-{
-    if (s.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-    if (n <= 1) return {};
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
-    w.resize(static_cast<size_t>(n - 1));
-    return w;
 }
 
 HRESULT check_frame(const FrameView &frame)
@@ -84,12 +74,27 @@ const GUID *container_of(const std::wstring &path)
     return nullptr;
 }
 
+// A new, empty file of a short name of its own in the target's folder, so that the final move
+// is a rename within one folder, however long the target's name, and no other writer (another
+// object, another process) shares it.
+HRESULT make_partial_file(const std::wstring &target, std::wstring &partial)
+{
+    std::wstring folder = target;
+    const size_t slash = folder.find_last_of(L"\\/");
+    folder = slash == std::wstring::npos ? std::wstring(L".") : folder.substr(0, slash + 1);
+    wchar_t name[MAX_PATH] = {};
+    if (!GetTempFileNameW(folder.c_str(), L"qvf", 0, name)) return last_error();
+    partial = name;
+    return S_OK;
+}
+
 HRESULT write_image(REFGUID container, const std::wstring &target, const FrameView &frame)
 {
     RETURN_IF_FAILED(check_frame(frame));
-    RETURN_HR_IF(E_INVALIDARG, target.empty());
-    // Beside the target, so that the final move is a rename within one folder.
-    const std::wstring partial = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".partial";
+    // A name cut at a NUL would be another file's.
+    RETURN_HR_IF(E_INVALIDARG, target.empty() || target.find(L'\0') != std::wstring::npos);
+    std::wstring partial;
+    RETURN_IF_FAILED(make_partial_file(target, partial));
     // Best effort: when even the delete fails there is nothing more this call can do.
     auto removePartial = scope_exit([&] { static_cast<void>(DeleteFileW(partial.c_str())); });
     // The stream is released inside encode_to_file, so the file is closed before the move.

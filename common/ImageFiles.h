@@ -26,9 +26,10 @@ struct FrameView
 };
 
 // Both return S_OK or the failing call's HRESULT (file creation, WIC's encoder, the final
-// rename). COM must be initialised on the calling thread. The file is written under a
-// temporary name beside `path` and renamed into place, so a failure leaves neither a partial
-// file nor a damaged earlier one.
+// rename). COM must be initialised on the calling thread. The file is written under a short
+// temporary name of its own (qvfXXXX.tmp) in `path`'s folder and renamed into place, so a
+// failure leaves neither a partial file nor a damaged earlier one. A path holding a NUL is
+// refused (E_INVALIDARG).
 HRESULT write_bmp(const std::string &path, const FrameView &frame);
 HRESULT write_png(const std::string &path, const FrameView &frame);
 // By the path's extension: .png, .bmp, .jpg or .jpeg (any case); E_INVALIDARG for another one.

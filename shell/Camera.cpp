@@ -29,8 +29,37 @@ namespace quilo::shell {
 namespace {
 
 constexpr LONG kDefaultTimeoutMs = 8000;
+constexpr LONG kMaxTimeoutMs = 24 * 60 * 60 * 1000;
+// PixelArray's limit, the same on both builds: the most VARIANTs of the 64-bit build (24 bytes
+// each) whose block size still fits the 32 bits the platform's array functions count it in.
+// Beyond it the platform would wrap the size and hand out a block far too small.
+constexpr size_t kMaxPixelArrayValues = 0xFFFFFFFFu / 24;
 
 std::wstring quoted(const std::wstring &text) { return L"'" + text + L"'"; }
+
+// All of a BSTR, embedded NULs included (null is the empty string).
+std::wstring bstr_text(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
+
+// DISP_E_BADPARAMCOUNT when a call passes more arguments than the member `id` takes.
+HRESULT check_argument_count(ITypeInfo *info, DISPID id, WORD flags, const DISPPARAMS *params)
+{
+    if (!params) return S_OK;
+    TYPEATTR *attributes = nullptr;
+    RETURN_IF_FAILED(info->GetTypeAttr(&attributes));
+    const WORD functions = attributes->cFuncs;
+    info->ReleaseTypeAttr(attributes);
+    for (WORD i = 0; i < functions; ++i) {
+        FUNCDESC *function = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &function))) continue;
+        UINT takes = 0;
+        const bool member = function->memid == id && (function->invkind & flags) != 0;
+        for (SHORT p = 0; member && p < function->cParams; ++p)
+            if (!(function->lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FRETVAL)) ++takes;
+        info->ReleaseFuncDesc(function);
+        if (member) return params->cArgs > takes ? DISP_E_BADPARAMCOUNT : S_OK;
+    }
+    return S_OK; // an unknown member is the platform's to refuse
+}
 
 std::wstring number_text(double value)
 {
@@ -143,18 +172,22 @@ public:
         if (index != 0) return DISP_E_BADINDEX;
         return get_camera_type_info(IID_IQuiloCamera, info);
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR *names, UINT count, LCID, DISPID *ids) override
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID, DISPID *ids) override
     {
+        if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         ComPtr<ITypeInfo> info;
         RETURN_IF_FAILED(get_camera_type_info(IID_IQuiloCamera, info.put()));
         return DispGetIDsOfNames(info.get(), names, count, ids);
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
                                      EXCEPINFO *exception, UINT *badArgument) override
     {
+        if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         ComPtr<ITypeInfo> info;
         RETURN_IF_FAILED(get_camera_type_info(IID_IQuiloCamera, info.put()));
         clear_error();
+        // The platform's Invoke drops arguments beyond a member's last parameter.
+        RETURN_IF_FAILED(check_argument_count(info.get(), id, flags, params));
         return DispInvoke(static_cast<IQuiloCamera *>(this), info.get(), id, flags, params, result, exception,
                           badArgument);
     }
@@ -162,6 +195,7 @@ public:
     // Devices.
     HRESULT STDMETHODCALLTYPE get_DeviceCount(LONG *count) override
     {
+        clear_error();
         if (!count) return E_POINTER;
         *count = 0;
         std::vector<VideoDevice> devices;
@@ -171,6 +205,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE DeviceName(LONG position, BSTR *name) override
     {
+        clear_error();
         if (!name) return E_POINTER;
         *name = nullptr;
         VideoDevice device;
@@ -179,6 +214,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE DevicePath(LONG position, BSTR *path) override
     {
+        clear_error();
         if (!path) return E_POINTER;
         *path = nullptr;
         VideoDevice device;
@@ -189,6 +225,7 @@ public:
     // Formats.
     HRESULT STDMETHODCALLTYPE FormatCount(VARIANT device, LONG *count) override
     {
+        clear_error();
         if (!count) return E_POINTER;
         *count = 0;
         RETURN_IF_FAILED(readFormats(device, /*fresh=*/true));
@@ -197,22 +234,27 @@ public:
     }
     HRESULT STDMETHODCALLTYPE FormatWidth(VARIANT device, LONG index, LONG *width) override
     {
+        clear_error();
         return formatField(device, index, width, [](const dshow::StreamFormat &f) { return f.width; });
     }
     HRESULT STDMETHODCALLTYPE FormatHeight(VARIANT device, LONG index, LONG *height) override
     {
+        clear_error();
         return formatField(device, index, height, [](const dshow::StreamFormat &f) { return f.height; });
     }
     HRESULT STDMETHODCALLTYPE FormatMinRate(VARIANT device, LONG index, double *rate) override
     {
+        clear_error();
         return formatField(device, index, rate, [](const dshow::StreamFormat &f) { return f.minRate; });
     }
     HRESULT STDMETHODCALLTYPE FormatMaxRate(VARIANT device, LONG index, double *rate) override
     {
+        clear_error();
         return formatField(device, index, rate, [](const dshow::StreamFormat &f) { return f.maxRate; });
     }
     HRESULT STDMETHODCALLTYPE FormatSubtype(VARIANT device, LONG index, BSTR *subtype) override
     {
+        clear_error();
         if (!subtype) return E_POINTER;
         *subtype = nullptr;
         const dshow::StreamFormat *format = nullptr;
@@ -223,6 +265,7 @@ public:
     // The open device.
     HRESULT STDMETHODCALLTYPE Open(VARIANT device, LONG width, LONG height, VARIANT rate) override
     {
+        clear_error();
         Close();
         VideoDevice found;
         RETURN_IF_FAILED(resolve(device, found));
@@ -250,19 +293,23 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Close() override
     {
-        // The last frame stays readable: it is the host's copy, not the device's.
-        ignore_result(context_.destroyCapture(), "closing cannot fail in a way the host could act on");
+        clear_error();
+        // Nothing of the device is held afterwards, so other programs can open it. The last
+        // frame stays readable: it is the host's copy, not the device's.
+        context_.close();
         open_ = false;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_IsOpen(VARIANT_BOOL *open) override
     {
+        clear_error();
         if (!open) return E_POINTER;
         *open = open_ ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Name(BSTR *name) override
     {
+        clear_error();
         if (!name) return E_POINTER;
         *name = nullptr;
         RETURN_IF_FAILED(needOpen());
@@ -270,6 +317,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_Path(BSTR *path) override
     {
+        clear_error();
         if (!path) return E_POINTER;
         *path = nullptr;
         RETURN_IF_FAILED(needOpen());
@@ -279,10 +327,14 @@ public:
     // Frames.
     HRESULT STDMETHODCALLTYPE Grab(LONG timeoutMs) override
     {
+        clear_error();
         RETURN_IF_FAILED(needOpen());
-        if (timeoutMs < 0)
-            return raise_error(E_INVALIDARG, L"the time-out must be 0 or more milliseconds, not " +
-                                                 std::to_wstring(timeoutMs));
+        // 0 could never see a frame arrive after the call; the upper bound keeps a typo from
+        // blocking the host for weeks.
+        if (timeoutMs < 1 || timeoutMs > kMaxTimeoutMs)
+            return raise_error(E_INVALIDARG, L"the time-out must be 1 to " + std::to_wstring(kMaxTimeoutMs) +
+                                                 L" milliseconds (24 hours), not " + std::to_wstring(timeoutMs) +
+                                                 L"; leave it out for " + std::to_wstring(kDefaultTimeoutMs));
         QuiloImageStruct record = {};
         capture::FrameStamp stamp;
         const HRESULT hr = context_.grab(static_cast<DWORD>(timeoutMs), record, stamp);
@@ -299,49 +351,66 @@ public:
     HRESULT STDMETHODCALLTYPE get_FrameNumber(LONG *number) override { return frameField(number, stamp_.number); }
     HRESULT STDMETHODCALLTYPE get_StreamTime(double *seconds) override
     {
+        clear_error();
         return frameField(seconds, stamp_.streamTime);
     }
     HRESULT STDMETHODCALLTYPE get_ArrivalTime(DATE *time) override
     {
+        clear_error();
         return frameField(time, local_date(stamp_.arrival));
     }
     HRESULT STDMETHODCALLTYPE get_Pixels(VARIANT *bytes) override
     {
+        clear_error();
         if (!bytes) return E_POINTER;
         VariantInit(bytes);
         RETURN_IF_FAILED(needFrame());
         SAFEARRAY *array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(pixels_.size()));
         if (!array) return raise_error(E_OUTOFMEMORY, L"there is not enough memory for the frame's bytes");
         void *data = nullptr;
-        if (SUCCEEDED(SafeArrayAccessData(array, &data))) {
-            memcpy(data, pixels_.data(), pixels_.size());
-            ignore_result(SafeArrayUnaccessData(array), "the array was locked just before");
+        const HRESULT hr = SafeArrayAccessData(array, &data);
+        if (FAILED(hr)) {
+            ignore_result(SafeArrayDestroy(array), "the array is not handed out");
+            return raise_error(hr, L"the frame's bytes cannot be written into the array (" + describe_hresult(hr) + L")");
         }
+        memcpy(data, pixels_.data(), pixels_.size());
+        ignore_result(SafeArrayUnaccessData(array), "the array was locked just before");
         V_VT(bytes) = VT_ARRAY | VT_UI1;
         V_ARRAY(bytes) = array;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_PixelArray(VARIANT *values) override
     {
+        clear_error();
         if (!values) return E_POINTER;
         VariantInit(values);
         RETURN_IF_FAILED(needFrame());
+        if (pixels_.size() > kMaxPixelArrayValues)
+            return raise_error(E_OUTOFMEMORY, L"the " + std::to_wstring(width_) + L"x" + std::to_wstring(height_) +
+                                                  L" frame has " + std::to_wstring(pixels_.size()) +
+                                                  L" values, more than an array of variants can hold (" +
+                                                  std::to_wstring(kMaxPixelArrayValues) + L"); use Pixels");
         SAFEARRAY *array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(pixels_.size()));
         if (!array) return raise_error(E_OUTOFMEMORY, L"there is not enough memory for the frame's values");
         VARIANT *data = nullptr;
-        if (SUCCEEDED(SafeArrayAccessData(array, reinterpret_cast<void **>(&data)))) {
-            for (size_t i = 0; i < pixels_.size(); ++i) {
-                V_VT(&data[i]) = VT_UI1;
-                V_UI1(&data[i]) = pixels_[i];
-            }
-            ignore_result(SafeArrayUnaccessData(array), "the array was locked just before");
+        const HRESULT hr = SafeArrayAccessData(array, reinterpret_cast<void **>(&data));
+        if (FAILED(hr)) {
+            ignore_result(SafeArrayDestroy(array), "the array is not handed out");
+            return raise_error(hr, L"the frame's values cannot be written into the array (" + describe_hresult(hr) +
+                                       L")");
         }
+        for (size_t i = 0; i < pixels_.size(); ++i) {
+            V_VT(&data[i]) = VT_UI1;
+            V_UI1(&data[i]) = pixels_[i];
+        }
+        ignore_result(SafeArrayUnaccessData(array), "the array was locked just before");
         V_VT(values) = VT_ARRAY | VT_VARIANT;
         V_ARRAY(values) = array;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Pixel(LONG x, LONG y, LONG *rgb) override
     {
+        clear_error();
         if (!rgb) return E_POINTER;
         *rgb = 0;
         RETURN_IF_FAILED(needFrame());
@@ -355,8 +424,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SaveFrame(BSTR path) override
     {
+        clear_error();
         RETURN_IF_FAILED(needFrame());
-        const std::wstring target = path ? std::wstring(path, SysStringLen(path)) : std::wstring();
+        const std::wstring target = bstr_text(path);
+        // Cut at a NUL, the name would be another file's.
+        if (target.find(L'\0') != std::wstring::npos)
+            return raise_error(E_INVALIDARG, L"a file name cannot hold a NUL character");
         if (!is_image_file_name(target))
             return raise_error(E_INVALIDARG, L"cannot save the frame as " + quoted(target) +
                                                  L": the file name must end in .png, .bmp, .jpg or .jpeg");
@@ -376,6 +449,7 @@ public:
     // Controls of the open device.
     HRESULT STDMETHODCALLTYPE get_ControlCount(LONG *count) override
     {
+        clear_error();
         if (!count) return E_POINTER;
         *count = 0;
         RETURN_IF_FAILED(needOpen());
@@ -384,6 +458,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE ControlName(LONG index, BSTR *name) override
     {
+        clear_error();
         if (!name) return E_POINTER;
         *name = nullptr;
         RETURN_IF_FAILED(needOpen());
@@ -399,19 +474,23 @@ public:
     HRESULT STDMETHODCALLTYPE ControlStep(BSTR name, LONG *v) override { return controlField(name, v, &State::step); }
     HRESULT STDMETHODCALLTYPE ControlDefault(BSTR name, LONG *v) override
     {
+        clear_error();
         return controlField(name, v, &State::defaultValue);
     }
     HRESULT STDMETHODCALLTYPE ControlValue(BSTR name, LONG *v) override { return controlField(name, v, &State::value); }
     HRESULT STDMETHODCALLTYPE ControlCanAuto(BSTR name, VARIANT_BOOL *b) override
     {
+        clear_error();
         return controlFlag(name, b, &State::canAuto);
     }
     HRESULT STDMETHODCALLTYPE ControlIsAuto(BSTR name, VARIANT_BOOL *b) override
     {
+        clear_error();
         return controlFlag(name, b, &State::isAuto);
     }
     HRESULT STDMETHODCALLTYPE SetControl(BSTR name, LONG value) override
     {
+        clear_error();
         const dshow::DeviceProperty *property = nullptr;
         State state;
         RETURN_IF_FAILED(readControl(name, property, state));
@@ -428,6 +507,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetControlAuto(BSTR name) override
     {
+        clear_error();
         const dshow::DeviceProperty *property = nullptr;
         State state;
         RETURN_IF_FAILED(readControl(name, property, state));
@@ -445,6 +525,7 @@ public:
     // Analog capture hardware.
     HRESULT STDMETHODCALLTYPE get_InputCount(LONG *count) override
     {
+        clear_error();
         if (!count) return E_POINTER;
         *count = 0;
         std::vector<dshow::CrossbarInput> inputs;
@@ -454,6 +535,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE InputName(LONG index, BSTR *name) override
     {
+        clear_error();
         if (!name) return E_POINTER;
         *name = nullptr;
         std::vector<dshow::CrossbarInput> inputs;
@@ -465,6 +547,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_Input(BSTR *name) override
     {
+        clear_error();
         if (!name) return E_POINTER;
         *name = nullptr;
         std::vector<dshow::CrossbarInput> inputs;
@@ -478,6 +561,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SelectInput(VARIANT which) override
     {
+        clear_error();
         std::vector<dshow::CrossbarInput> inputs;
         RETURN_IF_FAILED(readInputs(inputs, true));
         const dshow::CrossbarInput *chosen = nullptr;
@@ -502,6 +586,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_StandardCount(LONG *count) override
     {
+        clear_error();
         if (!count) return E_POINTER;
         *count = 0;
         std::vector<const char *> names;
@@ -511,6 +596,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE StandardName(LONG index, BSTR *name) override
     {
+        clear_error();
         if (!name) return E_POINTER;
         *name = nullptr;
         std::vector<const char *> names;
@@ -522,6 +608,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_Standard(BSTR *name) override
     {
+        clear_error();
         if (!name) return E_POINTER;
         *name = nullptr;
         std::vector<const char *> names;
@@ -533,6 +620,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetStandard(BSTR name) override
     {
+        clear_error();
         std::vector<const char *> names;
         RETURN_IF_FAILED(readStandards(names, true));
         const std::wstring wanted = name ? name : L"";
@@ -637,6 +725,7 @@ private:
 
     HRESULT controlField(BSTR name, LONG *out, LONG State::*field)
     {
+        clear_error(); // the methods that hand off here start afresh too
         if (!out) return E_POINTER;
         *out = 0;
         const dshow::DeviceProperty *property = nullptr;
@@ -648,6 +737,7 @@ private:
 
     HRESULT controlFlag(BSTR name, VARIANT_BOOL *out, bool State::*field)
     {
+        clear_error();
         if (!out) return E_POINTER;
         *out = VARIANT_FALSE;
         const dshow::DeviceProperty *property = nullptr;
@@ -690,7 +780,10 @@ private:
             return deviceAt(V_I4(number.get()), device);
         }
         RETURN_IF_FAILED(VariantCopyInd(text.get(), const_cast<VARIANT *>(value)));
-        const std::wstring wanted = V_BSTR(text.get()) ? V_BSTR(text.get()) : L"";
+        const std::wstring wanted = bstr_text(V_BSTR(text.get()));
+        // A name cut at a NUL would open another device.
+        if (wanted.find(L'\0') != std::wstring::npos)
+            return raise_error(E_INVALIDARG, L"a device name or path cannot hold a NUL character");
         std::vector<VideoDevice> devices;
         RETURN_IF_FAILED(listDevices(devices));
         std::vector<const VideoDevice *> named;
@@ -755,6 +848,7 @@ private:
 
     template <class T, class Field> HRESULT formatField(const VARIANT &which, LONG index, T *out, Field field)
     {
+        clear_error();
         if (!out) return E_POINTER;
         *out = 0;
         const dshow::StreamFormat *format = nullptr;
@@ -789,6 +883,7 @@ private:
 
     template <class T, class V> HRESULT frameField(T *out, V value)
     {
+        clear_error();
         if (!out) return E_POINTER;
         *out = 0;
         RETURN_IF_FAILED(needFrame());

@@ -11,7 +11,7 @@
 #include "WicDecode.h"
 #include "common/ComPtr.h"
 #include "common/Variant.h"
-#include "support/HostProgramTest.h"
+#include "support/CameraClassTest.h"
 
 namespace qt = quilo::test;
 using quilo::ComPtr;
@@ -20,62 +20,7 @@ using quilo::UniqueVariant;
 
 namespace {
 
-class CameraClassTest : public qt::HostProgramTest
-{
-protected:
-    CameraClassTest() : HostProgramTest("quilo-camera") {}
-
-    void TearDown() override
-    {
-        // Nothing of the object may outlive the test.
-        if (camera_) {
-            EXPECT_EQ(0u, camera_.detach()->Release());
-        }
-        HostProgramTest::TearDown();
-    }
-
-    IQuiloCamera *create()
-    {
-        EXPECT_EQ(S_OK, CoCreateInstance(CLSID_Camera, nullptr, CLSCTX_INPROC_SERVER, IID_IQuiloCamera,
-                                         camera_.put_void()));
-        return camera_.get();
-    }
-
-    static VARIANT text(const wchar_t *s)
-    {
-        VARIANT v;
-        V_VT(&v) = VT_BSTR;
-        V_BSTR(&v) = SysAllocString(s);
-        return v;
-    }
-    static VARIANT missing()
-    {
-        VARIANT v;
-        V_VT(&v) = VT_ERROR;
-        V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
-        return v;
-    }
-
-    // Opens by name with the size and rate left out.
-    HRESULT open(const wchar_t *name)
-    {
-        UniqueVariant device;
-        *device.get() = text(name);
-        return camera_->Open(*device.get(), 0, 0, missing());
-    }
-
-    // The description the last failure left on this thread.
-    static std::string error_text()
-    {
-        ComPtr<IErrorInfo> info;
-        if (GetErrorInfo(0, info.put()) != S_OK || !info) return "(no error information)";
-        UniqueBstr description;
-        info->GetDescription(description.put());
-        return description.get() ? qt::narrow(description.get()) : "";
-    }
-
-    ComPtr<IQuiloCamera> camera_;
-};
+using CameraClassTest = qt::CameraClassTest;
 
 TEST_F(CameraClassTest, VtableOpensByNameAndGrabsTheDocumentedPicture)
 {

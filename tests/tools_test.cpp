@@ -101,6 +101,18 @@ TEST_F(ToolsTest, GrabTakesADeviceByNameAndAFrameRate)
     EXPECT_EQ(1u, run.exitCode) << run;
     EXPECT_TRUE(contains(run.output, "no video input device is named 'Nobody'; devices: 'Other Cam', 'Rate Cam'"))
         << run.output;
+
+    // A name typed in the ANSI code page ("\xE9" is e acute in 1252) names the file written.
+    run = tool("grab --device \"Rate Cam\" --size 320x240 --fps 20 --out \"" + file("\xE9-fps") + "\"");
+    EXPECT_EQ(0u, run.exitCode) << run;
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(qt::widen(file("\xE9-fps.png")).c_str())) << run.output;
+
+    // A size the device refuses is told at once, without a dialog no one would close.
+    run = tool("grab --device \"Rate Cam\" --size 5000x5000 --out \"" + file("huge") + "\"", 30000);
+    EXPECT_EQ(1u, run.exitCode) << run;
+    EXPECT_TRUE(contains(run.output, "'Rate Cam' does not offer 5000x5000; it offers 640x480 RGB24 at 20 fps"))
+        << run.output;
+    EXPECT_FALSE(exists("huge.png"));
 }
 
 TEST_F(ToolsTest, GrabWritesPngAndBmpShowingTheDevicePictureInEitherRowOrder)

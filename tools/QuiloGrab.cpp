@@ -2,6 +2,7 @@
 // activation of the registered class, like any other host.
 #include <windows.h>
 #include <objbase.h>
+#include <vfwmsgs.h>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include "dshow/VideoFormat.h"
 #include "tools/ErrorText.h"
 #include "common/ImageFiles.h"
+#include "common/Text.h"
 #include "tools/VideoProcHost.h"
 
 namespace quilo::grab {
@@ -41,16 +43,6 @@ std::string device_label(long position)
 }
 
 std::string output_name(const Options &options, long index, const char *extension);
-
-std::string narrow(const wchar_t *text)
-{
-    if (!text || !*text) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 1 ? static_cast<size_t>(n) : 1, '\0');
-    if (n > 1) WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, nullptr, nullptr);
-    out.resize(n > 1 ? static_cast<size_t>(n - 1) : 0);
-    return out;
-}
 
 // The sentence the automation class left with its failure, or "".
 std::string error_description()
@@ -178,7 +170,7 @@ int run_grab_at_rate(const Options &options)
                     seconds);
         for (const char *extension : {".png", ".bmp"}) {
             const std::string name = output_name(options, i, extension);
-            UniqueBstr path(std::wstring(name.begin(), name.end()).c_str());
+            UniqueBstr path(widen(name).c_str());
             hr = camera->SaveFrame(path.get());
             if (FAILED(hr)) return fail_camera("writing " + name, hr);
         }
@@ -195,9 +187,31 @@ struct OpenDevice
     std::unique_ptr<host::CaptureSession> session;
 };
 
+// A size the device refuses would make createCapture show its modal "SetFormat Failed" box,
+// which no one at a command line may be there to close: the automation class, which shows
+// none, asks the device first. A device it cannot open at all is left for createCapture to
+// report as it always has; one it opens, but not at that size, stops here.
+int check_frame_size(const Options &options)
+{
+    ComPtr<IQuiloCamera> camera;
+    if (FAILED(CoCreateInstance(CLSID_Camera, nullptr, CLSCTX_INPROC_SERVER, IID_IQuiloCamera, camera.put_void())))
+        return 0;
+    VARIANT rate;
+    V_VT(&rate) = VT_ERROR;
+    V_ERROR(&rate) = DISP_E_PARAMNOTFOUND;
+    const VARIANT device = position_variant(options.device);
+    if (FAILED(camera->Open(device, 0, 0, rate))) return 0;
+    const HRESULT hr = camera->Open(device, options.width, options.height, rate);
+    if (FAILED(hr))
+        return fail_camera("the frame size " + std::to_string(options.width) + "x" + std::to_string(options.height), hr);
+    return 0;
+}
+
 // Creates the object and opens the chosen device; on failure the message is already printed.
 int open_device(const Options &options, bool setFrameSize, OpenDevice &device)
 {
+    if (setFrameSize)
+        if (const int refused = check_frame_size(options)) return refused;
     std::string failedCall;
     HRESULT hr = host::activate_video_proc(device.proc, failedCall);
     if (FAILED(hr)) {
@@ -294,7 +308,7 @@ int run_controls(const Options &options)
     if (const int failed = open_camera(options, camera)) return failed;
     HRESULT hr = S_OK;
     for (const auto &setting : options.controlSettings) {
-        UniqueBstr name(std::wstring(setting.name.begin(), setting.name.end()).c_str());
+        UniqueBstr name(widen(setting.name).c_str());
         const std::string shown = setting.automatic ? "auto" : std::to_string(setting.value);
         hr = setting.automatic ? camera->SetControlAuto(name.get()) : camera->SetControl(name.get(), setting.value);
         if (FAILED(hr)) return fail_camera("SetControl(" + setting.name + ", " + shown + ")", hr);
