@@ -83,7 +83,11 @@ HRESULT make_partial_file(const std::wstring &target, std::wstring &partial)
     const size_t slash = folder.find_last_of(L"\\/");
     folder = slash == std::wstring::npos ? std::wstring(L".") : folder.substr(0, slash + 1);
     wchar_t name[MAX_PATH] = {};
-    if (!GetTempFileNameW(folder.c_str(), L"qvf", 0, name)) return last_error();
+    if (!GetTempFileNameW(folder.c_str(), L"qvf", 0, name)) {
+        // A folder that is missing (or is a file) is reported as creating the file there would.
+        if (GetLastError() == ERROR_DIRECTORY) return hresult_from_win32(ERROR_PATH_NOT_FOUND);
+        return last_error();
+    }
     partial = name;
     return S_OK;
 }
