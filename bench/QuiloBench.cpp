@@ -17,9 +17,9 @@
 #include "bench/ReferenceGraph.h"
 #include "bench/RowFlip.h"
 #include "bench/Stats.h"
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 #include "testcam/DeviceRegistry.h"
-#include "tools/ErrorText.h"
+#include "dshow/ErrorText.h"
 #include "tools/VideoProcHost.h"
 
 namespace quilo::bench {
@@ -330,9 +330,9 @@ RealCamera measure_real_camera(const Options &o, long position)
 
 long device_position(const std::string &name)
 {
-    std::vector<VideoDevice> devices;
-    check("listing video input devices", list_video_devices(devices));
-    const long position = find_video_device(devices, name);
+    std::vector<dshow::VideoDevice> devices;
+    check("listing video input devices", dshow::list_video_devices(devices));
+    const long position = dshow::find_video_device(devices, name);
     if (position < 0) throw Failure{"finding the device \"" + name + "\" (scripts/bench adds it)", VFW_E_NO_CAPTURE_HARDWARE};
     return position;
 }
@@ -432,7 +432,7 @@ int run(int argc, char **argv)
         std::printf("| stream starts in the session | %ld | %ld | %ld | 1 |\n", r.component.streamStarts,
                     r.continuous.streamStarts, r.restart.streamStarts);
     } catch (const Failure &f) {
-        host::report_failure(kProgram, f.what, f.hr);
+        dshow::report_failure(kProgram, f.what, f.hr);
         code = 1;
     }
     CoUninitialize();

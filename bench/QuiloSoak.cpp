@@ -18,8 +18,8 @@
 #include "bench/ProcessFigures.h"
 #include "bench/ReferenceGraph.h"
 #include "bench/Stats.h"
-#include "common/DeviceList.h"
-#include "tools/ErrorText.h"
+#include "dshow/DeviceList.h"
+#include "dshow/ErrorText.h"
 #include "tools/VideoProcHost.h"
 
 namespace quilo::bench {
@@ -238,9 +238,9 @@ long device_position(const std::string &device)
 {
     if (!device.empty() && device.find_first_not_of("0123456789") == std::string::npos)
         return std::strtol(device.c_str(), nullptr, 10);
-    std::vector<VideoDevice> devices;
-    check("listing video input devices", list_video_devices(devices));
-    const long position = find_video_device(devices, device);
+    std::vector<dshow::VideoDevice> devices;
+    check("listing video input devices", dshow::list_video_devices(devices));
+    const long position = dshow::find_video_device(devices, device);
     if (position < 0) throw Failure{"finding the device \"" + device + "\" (scripts/soak adds it)", VFW_E_NO_CAPTURE_HARDWARE};
     return position;
 }
@@ -348,7 +348,7 @@ void print_failure_mix(const Options &o)
         const auto kind = static_cast<FailureKind>(k);
         const HRESULT hr = expected_result(kind);
         std::printf("| %s | %ld | %s: 0x%08lX %s | %s |\n", failure_name(kind), counts[k], component_sequence(kind),
-                    static_cast<unsigned long>(hr), host::error_text(hr).c_str(), bare_sequence(kind));
+                    static_cast<unsigned long>(hr), dshow::error_text(hr).c_str(), bare_sequence(kind));
     }
     std::printf("\n");
 }
@@ -403,8 +403,8 @@ int run(int argc, char **argv)
         if (o.failing) {
             // One object meeting failures over and over: every failed open must leave nothing set
             // up, every failed Grab must stop and keep nothing the next open does not replace.
-            std::vector<VideoDevice> all;
-            check("listing video input devices", list_video_devices(all));
+            std::vector<dshow::VideoDevice> all;
+            check("listing video input devices", dshow::list_video_devices(all));
             FailingDevices devices;
             devices.pastLast = static_cast<long>(all.size());
             devices.unplugged = named_device(o, kUnpluggedSuffix);
@@ -453,12 +453,12 @@ int run(int argc, char **argv)
                     ok ? "within" : "EXCEEDED");
         code = ok ? kWithinAllowance : kOverAllowance;
     } catch (const Failure &f) {
-        host::report_failure(kProgram, f.what, f.hr);
+        dshow::report_failure(kProgram, f.what, f.hr);
         code = kCallFailed;
     } catch (const UnexpectedResult &u) {
         std::fprintf(stderr, "%s: %s gave 0x%08lX %s where 0x%08lX %s was documented\n", kProgram, u.what.c_str(),
-                     static_cast<unsigned long>(u.got), host::error_text(u.got).c_str(),
-                     static_cast<unsigned long>(u.expected), host::error_text(u.expected).c_str());
+                     static_cast<unsigned long>(u.got), dshow::error_text(u.got).c_str(),
+                     static_cast<unsigned long>(u.expected), dshow::error_text(u.expected).c_str());
         code = kCallFailed;
     }
     CoUninitialize();

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 #include "dshow/DirectShowIds.h"
 #include "common/HResult.h"
 #include "dshow/GrabberGraph.h"
@@ -158,7 +158,7 @@ HRESULT ReferenceGraph::open(long position, long width, long height, Sequence se
     // costs both the same platform calls.
     RETURN_IF_FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                       graph_.put_void()));
-    RETURN_IF_FAILED(bind_video_device(position, capture));
+    RETURN_IF_FAILED(dshow::bind_video_device(position, capture));
     RETURN_IF_FAILED(graph_->AddFilter(capture.get(), L"Capture"));
     dshow::GrabberFilters filters;
     RETURN_IF_FAILED(filters.add(graph_.get()));

@@ -3,9 +3,9 @@
 #include <vfwmsgs.h>
 
 #include "capture/CaptureFormat.h"
-#include "dshow/StreamFormats.h"
-#include "dshow/PinSearch.h"
 #include "common/HResult.h"
+#include "dshow/PinSearch.h"
+#include "dshow/StreamFormats.h"
 
 namespace quilo::capture {
 namespace {
@@ -22,59 +22,58 @@ CaptureContext::~CaptureContext() { releaseAll(); }
 HRESULT CaptureContext::createCapture(LONG deviceID, VARIANT_BOOL bFlipImageHorizontally,
                                       VARIANT_BOOL bSetCameraParam, LONG width, LONG height)
 {
+    OpenPolicy policy;
+    policy.position = deviceID;
+    policy.format = is_true(bSetCameraParam) ? OpenPolicy::Format::FrameSize : OpenPolicy::Format::PropertyPages;
+    policy.width = width;
+    policy.height = height;
+    policy.flip = is_true(bFlipImageHorizontally);
+    return open(policy);
+}
+
+HRESULT CaptureContext::open(const OpenPolicy &policy)
+{
     // Never a second graph over the first; what the last session kept goes before it is replaced.
     destroyCapture();
     releaseAll();
-    flipImage_ = is_true(bFlipImageHorizontally);
-    RETURN_HR_IF(E_INVALIDARG, deviceID < 0);
+    flipImage_ = policy.flip;
+    RETURN_HR_IF(E_INVALIDARG, !policy.moniker && policy.position < 0);
 
     // A host thread in the multithreaded apartment answers RPC_E_CHANGED_MODE: not ours to undo.
-    comInitialized_ = SUCCEEDED(platform_.initializeCom());
-    const HRESULT hr = build(deviceID, is_true(bSetCameraParam) ? FormatStep::FrameSize : FormatStep::Pages, width,
-                             height, 0);
+    if (policy.initializeCom) comInitialized_ = SUCCEEDED(platform_.initializeCom());
+    HRESULT hr = build(policy);
+    if (SUCCEEDED(hr) && policy.start) hr = startCapture();
     if (FAILED(hr)) releaseAll();
     return hr;
 }
 
-HRESULT CaptureContext::openCamera(const CameraRequest &request)
-{
-    destroyCapture();
-    releaseAll();
-    RETURN_HR_IF(E_INVALIDARG, request.position < 0);
-    flipImage_ = true;
-    HRESULT hr = build(request.position, FormatStep::Request, request.width, request.height, request.frameRate);
-    if (SUCCEEDED(hr)) hr = startCapture();
-    if (FAILED(hr)) releaseAll();
-    return hr;
-}
-
-HRESULT CaptureContext::build(LONG deviceID, FormatStep step, LONG width, LONG height, double frameRate)
+HRESULT CaptureContext::build(const OpenPolicy &policy)
 {
     RETURN_IF_FAILED(controls_.createBuilder(platform_));
     RETURN_IF_FAILED(graph_.create(platform_));
     controls_.searchGraph(graph_.graph());
-    RETURN_IF_FAILED(graph_.addDevice(platform_, deviceID));
+    RETURN_IF_FAILED(policy.moniker ? graph_.addDevice(policy.moniker) : graph_.addDevice(platform_, policy.position));
     RETURN_IF_FAILED(graph_.addGrabberAndRenderer(platform_));
 
-    // The automation class streams the pin the device names its capture pin; createCapture
-    // keeps to the first output pin, as hosts know it.
-    const ComPtr<IPin> capturePin = step == FormatStep::Request ? dshow::findCapturePin(graph_.captureFilter())
-                                              : dshow::findFreeOutputPin(graph_.captureFilter());
-    // The automation class opens a device whatever controls it has.
-    RETURN_IF_FAILED(controls_.find(graph_.captureFilter(), step != FormatStep::Request));
-    switch (step) {
-    case FormatStep::FrameSize:
-        RETURN_IF_FAILED(controls_.applyFrameSize(platform_, capturePin.get(), width, height));
+    const ComPtr<IPin> capturePin = policy.pin == OpenPolicy::Pin::CaptureCategory
+                                        ? dshow::findCapturePin(graph_.captureFilter())
+                                        : dshow::findFreeOutputPin(graph_.captureFilter());
+    RETURN_IF_FAILED(controls_.find(graph_.captureFilter(), policy.needProcAmp));
+    switch (policy.format) {
+    case OpenPolicy::Format::FrameSize:
+        RETURN_IF_FAILED(controls_.applyFrameSize(platform_, capturePin.get(), policy.width, policy.height));
         break;
-    case FormatStep::Pages:
+    case OpenPolicy::Format::PropertyPages:
         showCapturePinPages(platform_, capturePin.get());
         break;
-    case FormatStep::Request:
-        if (width > 0 && height > 0) RETURN_IF_FAILED(dshow::select_stream_format(capturePin.get(), width, height, frameRate));
+    case OpenPolicy::Format::Choose:
+        if (policy.width > 0 && policy.height > 0)
+            RETURN_IF_FAILED(dshow::select_stream_format(capturePin.get(), policy.width, policy.height,
+                                                         policy.frameRate));
         break;
     }
 
-    FrameFormat format;
+    dshow::FrameFormat format;
     RETURN_IF_FAILED(graph_.connect(capturePin.get(), format));
     return frame_.setup(format);
 }
@@ -89,8 +88,8 @@ HRESULT CaptureContext::destroyCapture()
 {
     if (!isSetUp()) return S_OK;
     isStarted_ = false;
-    // The controls stay and still answer in the host's own apartment until the next
-    // createCapture or the object's end.
+    // The controls stay and still answer in the host's own apartment until the next open or
+    // the object's end.
     graph_.release();
     balanceCom();
     frame_.release();

@@ -1,7 +1,7 @@
 // The per-object capture context: the one owner of a capture session. It holds the device
-// graph (from createCapture to destroyCapture), the device's controls (from a successful
-// createCapture to the next one or the object's end), the frame handed to the host and the
-// host's flags, and releases each in one place.
+// graph (from an open to destroyCapture or close), the device's controls (from a successful
+// open to the next one, close or the object's end), the frame handed to the first class's host
+// and the host's flags, and releases each in one place.
 #pragma once
 
 #include <windows.h>
@@ -13,22 +13,45 @@
 #include "capture/FrameStamp.h"
 #include "capture/Platform.h"
 #include "frame/FrameDelivery.h"
+#include "interface/QuiloCameraDefaults.h"
 
 namespace quilo::capture {
 
-// What the automation class opens: a device by position, its capture pin chosen by category,
-// and optionally a format by size (both > 0) and frame rate (> 0). No dialog is ever shown;
-// frames come top row first and are handed out at once.
-struct CameraRequest
+// What differs between the two classes' opens, as a value: the build follows it and never asks
+// which class called.
+struct OpenPolicy
 {
+    // The device: a position in the device list, walked when the graph is built (as the first
+    // class's hosts count devices), or the moniker of a device found before (bound as it is,
+    // whatever came and went since).
     LONG position = 0;
+    IMoniker *moniker = nullptr;
+    // The pin streamed: the first free output pin, or the one whose category is capture (else
+    // the first free output pin).
+    enum class Pin { FirstFreeOutput, CaptureCategory } pin = Pin::FirstFreeOutput;
+    // A device without a video processing amplifier is refused.
+    bool needProcAmp = true;
+    // How the format is settled before connecting: the capture pin's property pages; width x
+    // height on the pin's capability 0 (a refusal shows "SetFormat Failed"); or a format of
+    // that size and rate chosen from the pin's list, without any dialog (none asked: the
+    // device's own).
+    enum class Format { PropertyPages, FrameSize, Choose } format = Format::FrameSize;
     LONG width = 0;
     LONG height = 0;
     double frameRate = 0;
+    // Frames top row first.
+    bool flip = false;
+    // CoInitialize on the calling thread, balanced by destroyCapture (the first class's
+    // documented sequence). Without it the caller's own apartment is used, and the host's last
+    // CoUninitialize stays the last one.
+    bool initializeCom = true;
+    // Started at once, as startCapture would.
+    bool start = false;
 };
 
-// How long Grab waits for the device's frame: long enough for a slow camera's first frame.
-constexpr DWORD kGrabTimeoutMs = 8000;
+// How long the first class's Grab waits for the device's frame: long enough for a slow
+// camera's first frame.
+constexpr DWORD kGrabTimeoutMs = kDefaultGrabTimeoutMs;
 
 class CaptureContext
 {
@@ -39,27 +62,28 @@ public:
     CaptureContext(const CaptureContext &) = delete;
     CaptureContext &operator=(const CaptureContext &) = delete;
 
-    // COM on the host's thread: createCapture initialises it (as hosts of the first class were
-    // told) and destroyCapture balances that once, as does a createCapture that fails or the
-    // context's end without destroyCapture. openCamera never initialises it: the automation
-    // class runs in the apartment its host created it in, and the host's own last
-    // CoUninitialize must stay the last one.
+    // The first class's open: the device at `deviceID`, its first free output pin, a video
+    // processing amplifier required, the frame size or the property pages, COM initialised.
     HRESULT createCapture(LONG deviceID, VARIANT_BOOL bFlipImageHorizontally, VARIANT_BOOL bSetCameraParam,
                           LONG width, LONG height);
-    HRESULT openCamera(const CameraRequest &request);
+    // Any open: what was open goes first; on failure nothing is held.
+    HRESULT open(const OpenPolicy &policy);
     HRESULT startCapture();
-    // The graph and the frame go; the controls stay until the next createCapture.
+    // The graph and the frame go, and COM is balanced; the controls stay until the next open.
     HRESULT destroyCapture();
     // Everything goes, the controls too: nothing of the device is held afterwards.
     void close();
+
     // S_OK with a frame that arrived after the call began; VFW_E_WRONG_STATE without an open
-    // device; VFW_E_TIMEOUT after kGrabTimeoutMs without one; the graph's error; a failed
-    // flip. On failure the record and the frame handed out before are left as they were.
+    // device; VFW_E_TIMEOUT after kGrabTimeoutMs without one (the stream is stopped then); the
+    // graph's error; a failed flip. On failure the record and the frame handed out before are
+    // left as they were.
     HRESULT grab(QuiloImageStruct *record);
-    // The same, waiting at most `timeoutMs` (the caller's choice), with the frame's stamp. A
-    // time-out leaves the stream running: it says nothing of the device, and a camera that takes
-    // longer to start than one wait delivers to the next.
-    HRESULT grab(DWORD timeoutMs, QuiloImageStruct &record, FrameStamp &stamp);
+    // The same, waiting at most `timeoutMs` (the caller's choice), into `frame`: top row first,
+    // rows packed, in one pass from the device's frame. A time-out leaves the stream running:
+    // it says nothing of the device, and a camera that takes longer to start than one wait
+    // delivers to the next. On failure `frame` and `stamp` are as they were.
+    HRESULT grab(DWORD timeoutMs, frame::PackedFrame &frame, FrameStamp &stamp);
 
     bool isSetUp() const noexcept { return graph_.connected(); }
     // The controls held (null when none are): they outlive destroyCapture.
@@ -69,10 +93,7 @@ public:
     IAMCrossbar *crossbar() const noexcept { return controls_.crossbar(); }
 
 private:
-    // How the format is settled before connecting: the capture pin's property pages, a size on
-    // the first pin's capability 0 (createCapture), or the automation class's request.
-    enum class FormatStep { Pages, FrameSize, Request };
-    HRESULT build(LONG deviceID, FormatStep step, LONG width, LONG height, double frameRate);
+    HRESULT build(const OpenPolicy &policy);
     // Graph, frame and controls, in that order, then this context's own COM initialisation;
     // the host's started flag carries over.
     void releaseAll();

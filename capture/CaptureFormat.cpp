@@ -37,7 +37,7 @@ HRESULT applyFrameSize(Platform &platform, IPin *captureOutPin, LONG width, LONG
     auto *info = reinterpret_cast<VIDEOINFOHEADER *>(caps->pbFormat);
     info->bmiHeader.biWidth = width;
     info->bmiHeader.biHeight = height;
-    info->bmiHeader.biSizeImage = dib_image_size(info->bmiHeader.biBitCount, width, height);
+    info->bmiHeader.biSizeImage = dshow::dib_image_size(info->bmiHeader.biBitCount, width, height);
 
     const HRESULT hr = streamConfig->SetFormat(caps.get());
     if (SUCCEEDED(hr)) return S_OK;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/HResult.h"
-#include "common/VideoStandards.h"
+#include "dshow/VideoStandards.h"
 
 namespace quilo::capture {
 namespace {
@@ -18,14 +18,14 @@ void write_text(unsigned char *out, const char *text)
 long video_standard_value(const char *name) noexcept
 {
     // strcmp stops at the first difference, so it never reads far past a table name's length.
-    for (const auto &entry : kVideoStandards)
+    for (const auto &entry : dshow::kVideoStandards)
         if (std::strcmp(entry.name, name) == 0) return entry.value;
     return 0;
 }
 
 const char *video_standard_name(long value) noexcept
 {
-    for (const auto &entry : kVideoStandards)
+    for (const auto &entry : dshow::kVideoStandards)
         if (entry.value == value) return entry.name;
     return nullptr;
 }
@@ -34,7 +34,7 @@ HRESULT get_video_standard(IAMAnalogVideoDecoder *decoder, unsigned char *name)
 {
     RETURN_HR_IF_NULL(E_POINTER, name);
     if (!decoder) {
-        write_text(name, kNoVideoDecoderText);
+        write_text(name, dshow::kNoVideoDecoderText);
         return S_OK;
     }
     long value = 0;
@@ -65,7 +65,7 @@ HRESULT available_video_standards(IAMAnalogVideoDecoder *decoder, std::vector<co
     RETURN_HR_IF(E_POINTER, !decoder);
     long available = 0;
     RETURN_IF_FAILED(decoder->get_AvailableTVFormats(&available));
-    for (const auto &entry : kVideoStandards)
+    for (const auto &entry : dshow::kVideoStandards)
         if (available & entry.value) names.push_back(entry.name);
     return S_OK;
 }

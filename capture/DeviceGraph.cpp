@@ -4,7 +4,7 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 #include "common/HResult.h"
 #include "dshow/MediaType.h"
 
@@ -14,7 +14,11 @@ HRESULT DeviceGraph::create(Platform &platform)
     RETURN_IF_FAILED(platform.createInstance(CLSID_FilterGraph, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                              graph_.put_void()));
     RETURN_IF_FAILED(graph_.query(control_));
-    return graph_.query(IID_IMediaEvent, events_);
+    RETURN_IF_FAILED(graph_.query(IID_IMediaEvent, events_));
+    OAEVENT handle = 0;
+    RETURN_IF_FAILED(events_->GetEventHandle(&handle));
+    eventHandle_ = reinterpret_cast<HANDLE>(handle);
+    return S_OK;
 }
 
 HRESULT DeviceGraph::addDevice(Platform &platform, LONG position)
@@ -22,7 +26,13 @@ HRESULT DeviceGraph::addDevice(Platform &platform, LONG position)
     ComPtr<ICreateDevEnum> devices;
     RETURN_IF_FAILED(platform.createInstance(CLSID_SystemDeviceEnum, CLSCTX_ALL, IID_ICreateDevEnum,
                                              devices.put_void()));
-    RETURN_IF_FAILED(bind_video_device(devices.get(), position, captureFilter_));
+    RETURN_IF_FAILED(dshow::bind_video_device(devices.get(), position, captureFilter_));
+    return graph_->AddFilter(captureFilter_.get(), L"Capture Filter");
+}
+
+HRESULT DeviceGraph::addDevice(IMoniker *device)
+{
+    RETURN_IF_FAILED(dshow::bind_moniker(device, captureFilter_));
     return graph_->AddFilter(captureFilter_.get(), L"Capture Filter");
 }
 
@@ -33,7 +43,7 @@ HRESULT DeviceGraph::addGrabberAndRenderer(Platform &platform)
     });
 }
 
-HRESULT DeviceGraph::connect(IPin *capturePin, FrameFormat &format)
+HRESULT DeviceGraph::connect(IPin *capturePin, dshow::FrameFormat &format)
 {
     RETURN_IF_FAILED(filters_.connect(graph_.get(), capturePin, false));
     ISampleGrabber *grabber = filters_.grabber.get();
@@ -42,7 +52,7 @@ HRESULT DeviceGraph::connect(IPin *capturePin, FrameFormat &format)
     RETURN_IF_FAILED(grabber->SetOneShot(FALSE));
     MediaType connected;
     RETURN_IF_FAILED(grabber->GetConnectedMediaType(connected.get()));
-    RETURN_IF_FAILED(read_frame_format(*connected.get(), format));
+    RETURN_IF_FAILED(dshow::read_frame_format(*connected.get(), format));
 
     ComPtr<FrameSink> sink;
     sink.attach(FrameSink::create(format));
@@ -92,6 +102,7 @@ void DeviceGraph::release()
     sink_.reset();
     filters_.reset();
     captureFilter_.reset();
+    eventHandle_ = nullptr;
     events_.reset();
     control_.reset();
     graph_.reset();

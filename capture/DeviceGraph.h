@@ -27,11 +27,14 @@ public:
     // Building, in this order. Each step returns the platform's failure; release() undoes any
     // part of it.
     HRESULT create(Platform &platform);
+    // The device at a position of the list (walked through the platform's device enumerator),
+    // or the device of a moniker found before.
     HRESULT addDevice(Platform &platform, LONG position);
+    HRESULT addDevice(IMoniker *device);
     HRESULT addGrabberAndRenderer(Platform &platform);
     // Connects `capturePin` to the grabber (and the grabber to the renderer), sets the grabber
     // to call back for every sample, and reads the frame format the connection settled on.
-    HRESULT connect(IPin *capturePin, FrameFormat &format);
+    HRESULT connect(IPin *capturePin, dshow::FrameFormat &format);
 
     bool connected() const noexcept { return static_cast<bool>(sink_); }
     IGraphBuilder *graph() const noexcept { return graph_.get(); }
@@ -68,6 +71,7 @@ private:
     ComPtr<IGraphBuilder> graph_;
     ComPtr<IMediaControl> control_;
     ComPtr<IMediaEvent> events_;
+    HANDLE eventHandle_ = nullptr; // the graph's own, set while events are queued; never closed here
     ComPtr<IBaseFilter> captureFilter_;
     dshow::GrabberFilters filters_;
     ComPtr<FrameSink> sink_;

@@ -9,7 +9,7 @@
 
 namespace quilo::capture {
 
-FrameSink *FrameSink::create(const FrameFormat &format) noexcept
+FrameSink *FrameSink::create(const dshow::FrameFormat &format) noexcept
 {
     UniqueHandle ready(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!ready) return nullptr;
@@ -75,21 +75,21 @@ HRESULT STDMETHODCALLTYPE FrameSink::BufferCB(double, BYTE *, long) { return E_N
 
 void FrameSink::noteType(const AM_MEDIA_TYPE &type) noexcept
 {
-    FrameFormat format;
-    const HRESULT hr = read_frame_format(type, format);
+    dshow::FrameFormat format;
+    const HRESULT hr = dshow::read_frame_format(type, format);
     Lock lock(lock_);
     formatResult_ = hr;
     if (SUCCEEDED(hr)) format_ = format;
 }
 
-HRESULT FrameSink::streamFormat(FrameFormat &format) noexcept
+HRESULT FrameSink::streamFormat(dshow::FrameFormat &format) noexcept
 {
     Lock lock(lock_);
     format = format_;
     return formatResult_;
 }
 
-void FrameSink::arm(unsigned char *target, const FrameFormat &format) noexcept
+void FrameSink::arm(unsigned char *target, const dshow::FrameFormat &format) noexcept
 {
     Lock lock(lock_);
     target_ = target;
@@ -99,9 +99,8 @@ void FrameSink::arm(unsigned char *target, const FrameFormat &format) noexcept
     armed_.store(true, std::memory_order_release);
 }
 
-bool FrameSink::wait(DWORD ms, HRESULT &result) noexcept
+bool FrameSink::take(HRESULT &result) noexcept
 {
-    if (WaitForSingleObject(ready_.get(), ms) != WAIT_OBJECT_0) return false;
     // The signal may be left from a copy that an earlier, timed-out wait collected while
     // disarming; only a copy done for this arming counts.
     Lock lock(lock_);

@@ -21,7 +21,7 @@ class FrameSink final : public ISampleGrabberCB
 public:
     // A new sink with one reference for the caller, for a stream of the connected `format`;
     // null when its event cannot be made.
-    static FrameSink *create(const FrameFormat &format) noexcept;
+    static FrameSink *create(const dshow::FrameFormat &format) noexcept;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -33,15 +33,18 @@ public:
 
     // Host thread. The stream's format as its samples last gave it: S_OK, or
     // VFW_E_INVALIDMEDIATYPE when the device changed to one the component does not take.
-    HRESULT streamFormat(FrameFormat &format) noexcept;
+    HRESULT streamFormat(dshow::FrameFormat &format) noexcept;
     // Host thread. The next sample to arrive is copied into `target`, which holds one frame of
     // `format` (a shorter sample is refused with VFW_E_BUFFER_UNDERFLOW and copies nothing; a
     // sample of another format copies nothing and is done with S_FALSE: arm again for the
     // stream's new format).
-    void arm(unsigned char *target, const FrameFormat &format) noexcept;
-    // Waits up to `ms` for the armed copy; true when it is done (its result in `result`), and
-    // then disarmed. False may come early, for a stale signal: wait again.
-    bool wait(DWORD ms, HRESULT &result) noexcept;
+    void arm(unsigned char *target, const dshow::FrameFormat &format) noexcept;
+    // Signalled (auto-reset) when an armed copy is done: a host thread waits on it beside the
+    // graph's event handle.
+    HANDLE ready() const noexcept { return ready_.get(); }
+    // After `ready` was signalled: true when the armed copy is done (its result in `result`),
+    // and then disarmed. False for a stale signal: wait again.
+    bool take(HRESULT &result) noexcept;
     // Ends the wait: after this the streaming thread writes nothing more. True when a copy was
     // completed before (its result in `result`).
     bool disarm(HRESULT &result) noexcept;
@@ -51,7 +54,7 @@ public:
     FrameStamp stamp() noexcept;
 
 private:
-    FrameSink(HANDLE ready, const FrameFormat &format) noexcept : ready_(ready), format_(format) {}
+    FrameSink(HANDLE ready, const dshow::FrameFormat &format) noexcept : ready_(ready), format_(format) {}
     // Under the lock: disarms, and gives the copy's result; true when it was done.
     bool collect(HRESULT &result) noexcept;
     // Streaming thread: a sample's new media type becomes the stream's format.
@@ -65,10 +68,10 @@ private:
     std::atomic<bool> armed_{false};
     std::atomic<LONG> samples_{0}; // every sample of the stream, taken or passed by
     CriticalSection lock_;        // guards the fields below; held for one copy at most
-    FrameFormat format_;          // the stream's, as its samples last gave it
+    dshow::FrameFormat format_;          // the stream's, as its samples last gave it
     HRESULT formatResult_ = S_OK; // VFW_E_INVALIDMEDIATYPE: format_ is not one the component takes
     unsigned char *target_ = nullptr;
-    FrameFormat targetFormat_;
+    dshow::FrameFormat targetFormat_;
     bool done_ = false;
     HRESULT result_ = S_OK;
     FrameStamp stamp_;

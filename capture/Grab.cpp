@@ -1,9 +1,10 @@
 // Grab, the whole path in one place: the context checks its state and asks the graph for a
 // frame; the graph arms the sink with the incoming buffer, starts the stream if it is not
-// running, and waits, looking at the graph's events every kEventPollMs; the sink copies the
-// first frame that arrives after arming (on the streaming thread, capture/FrameSink); the
-// delivery flips its rows into the frame buffer and fills the host's record
-// (frame/FrameDelivery). Each piece stays with its owner; this file only puts them in order.
+// running, and waits on the sink's signal and the graph's event handle together; the sink
+// copies the first frame that arrives after arming (on the streaming thread, capture/FrameSink);
+// the delivery flips its rows into the frame the host reads and, for the first class, fills
+// its record (frame/FrameDelivery). Each piece stays with its owner; this file only puts them
+// in order.
 #include "capture/CaptureContext.h"
 #include "capture/DeviceGraph.h"
 
@@ -14,10 +15,6 @@
 
 namespace quilo::capture {
 namespace {
-
-// How often a waiting Grab looks at the graph's events: the bound on how late it notices a
-// device error. Frames wake it at once.
-constexpr DWORD kEventPollMs = 20;
 
 HRESULT error_of(LONG_PTR param) { return FAILED(static_cast<HRESULT>(param)) ? static_cast<HRESULT>(param) : E_FAIL; }
 
@@ -37,11 +34,11 @@ HRESULT CaptureContext::grab(QuiloImageStruct *record)
     return frame_.deliver(isStarted_, flipImage_, *record);
 }
 
-HRESULT CaptureContext::grab(DWORD timeoutMs, QuiloImageStruct &record, FrameStamp &stamp)
+HRESULT CaptureContext::grab(DWORD timeoutMs, frame::PackedFrame &frame, FrameStamp &stamp)
 {
     RETURN_HR_IF(VFW_E_WRONG_STATE, !isSetUp());
     RETURN_IF_FAILED(graph_.takeFrame(frame_, timeoutMs, DeviceGraph::OnTimeout::KeepStreaming));
-    RETURN_IF_FAILED(frame_.deliver(isStarted_, flipImage_, record));
+    RETURN_IF_FAILED(frame_.deliverPacked(frame));
     stamp = graph_.lastStamp();
     return S_OK;
 }
@@ -57,14 +54,19 @@ HRESULT DeviceGraph::takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs, OnT
     const DWORD start = GetTickCount();
     HRESULT copied = S_OK;
     bool done = false;
+    // A frame wakes the wait through the sink's signal, an event of the graph (a device error,
+    // a removed device, an ended stream) through the graph's handle, set while events are queued.
+    const HANDLE wakers[] = {sink_->ready(), eventHandle_};
     while (SUCCEEDED(hr)) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs) {
             hr = VFW_E_TIMEOUT;
             break;
         }
-        const DWORD slice = timeoutMs - elapsed < kEventPollMs ? timeoutMs - elapsed : kEventPollMs;
-        if (sink_->wait(slice, copied)) {
+        const DWORD woke = WaitForMultipleObjects(2, wakers, FALSE, timeoutMs - elapsed);
+        if (woke == WAIT_TIMEOUT) continue; // the bound is checked at the top
+        if (woke == WAIT_OBJECT_0) {
+            if (!sink_->take(copied)) continue; // a stale signal
             if (copied != S_FALSE) {
                 done = true;
                 break;
@@ -72,6 +74,10 @@ HRESULT DeviceGraph::takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs, OnT
             // The device changed its format: the next frame is taken in the new one.
             hr = arm(frame);
             continue;
+        }
+        if (woke != WAIT_OBJECT_0 + 1) {
+            hr = hresult_from_win32(GetLastError());
+            break;
         }
         hr = readEvents();
         if (hr == S_FALSE && !restarted) {
@@ -91,13 +97,13 @@ HRESULT DeviceGraph::takeFrame(frame::FrameDelivery &frame, DWORD timeoutMs, OnT
         HRESULT late = S_OK;
         if (sink_->disarm(late) && hr == VFW_E_TIMEOUT && late != S_FALSE) hr = late;
     }
-    if (FAILED(hr) && !(hr == VFW_E_TIMEOUT && onTimeout == DeviceGraph::OnTimeout::KeepStreaming)) stop();
+    if (FAILED(hr) && !(hr == VFW_E_TIMEOUT && onTimeout == OnTimeout::KeepStreaming)) stop();
     return hr;
 }
 
 HRESULT DeviceGraph::arm(frame::FrameDelivery &frame)
 {
-    FrameFormat format;
+    dshow::FrameFormat format;
     RETURN_IF_FAILED(sink_->streamFormat(format));
     unsigned char *target = frame.incoming(format);
     RETURN_HR_IF(E_OUTOFMEMORY, !target);

@@ -37,7 +37,7 @@ REFERENCE_TIME *frame_interval(AM_MEDIA_TYPE &mt)
 // One capability as a format; false when it is no video format with a bitmap header.
 bool describe(AM_MEDIA_TYPE &mt, const VIDEO_STREAM_CONFIG_CAPS &limits, StreamFormat &format)
 {
-    const BITMAPINFOHEADER *bitmap = bitmap_header(mt);
+    const BITMAPINFOHEADER *bitmap = dshow::bitmap_header(mt);
     if (!IsEqualGUID(mt.majortype, MEDIATYPE_Video) || !bitmap) return false;
     format.width = bitmap->biWidth;
     format.height = std::labs(bitmap->biHeight);
@@ -136,11 +136,11 @@ HRESULT select_stream_format(IPin *pin, LONG width, LONG height, double rate)
         MediaTypePtr first;
         BYTE limits[sizeof(VIDEO_STREAM_CONFIG_CAPS)] = {};
         RETURN_HR_IF(VFW_E_INVALIDMEDIATYPE, config->GetStreamCaps(0, first.put(), limits) != S_OK || !first);
-        BITMAPINFOHEADER *bitmap = bitmap_header(*first.get());
+        BITMAPINFOHEADER *bitmap = dshow::bitmap_header(*first.get());
         RETURN_HR_IF(VFW_E_INVALIDMEDIATYPE, !bitmap);
         bitmap->biWidth = width;
         bitmap->biHeight = bitmap->biHeight < 0 ? -height : height;
-        bitmap->biSizeImage = static_cast<DWORD>(dib_image_bytes(bitmap->biBitCount, width, height));
+        bitmap->biSizeImage = static_cast<DWORD>(dshow::dib_image_bytes(bitmap->biBitCount, width, height));
         return config->SetFormat(first.get());
     }
     if (rate > 0) {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace quilo {
+namespace quilo::dshow {
 
 DWORD dib_stride(WORD bitCount, LONG width) noexcept
 {
@@ -126,4 +126,4 @@ HRESULT read_frame_format(const AM_MEDIA_TYPE &type, FrameFormat &format) noexce
     return S_OK;
 }
 
-} // namespace quilo
+} // namespace quilo::dshow

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <strmif.h>
 
-namespace quilo {
+namespace quilo::dshow {
 
 enum class VideoHeader { Info, Info2 };
 
@@ -54,4 +54,4 @@ struct FrameFormat
 // pixel format, a size out of that range) is VFW_E_INVALIDMEDIATYPE.
 HRESULT read_frame_format(const AM_MEDIA_TYPE &type, FrameFormat &format) noexcept;
 
-} // namespace quilo
+} // namespace quilo::dshow

@@ -13,7 +13,7 @@ constexpr LONG kDepth = 8;
 
 } // namespace
 
-HRESULT FrameDelivery::setup(const FrameFormat &format) noexcept
+HRESULT FrameDelivery::setup(const dshow::FrameFormat &format) noexcept
 {
     release();
     RETURN_IF_FAILED(makeHeader(format));
@@ -24,7 +24,7 @@ HRESULT FrameDelivery::setup(const FrameFormat &format) noexcept
 // A header for `format` in place of the current one, only when it describes exactly the
 // format's bytes: OpenCV computes its stride and size in 32 bits, and the buffers, the copy and
 // the flip all go by them. On failure the current header stays.
-HRESULT FrameDelivery::makeHeader(const FrameFormat &format) noexcept
+HRESULT FrameDelivery::makeHeader(const dshow::FrameFormat &format) noexcept
 {
     ImageHeader header;
     RETURN_HR_IF(E_OUTOFMEMORY, !header.create(format.width, format.height, format.channels));
@@ -33,7 +33,7 @@ HRESULT FrameDelivery::makeHeader(const FrameFormat &format) noexcept
     return S_OK;
 }
 
-unsigned char *FrameDelivery::incoming(const FrameFormat &format) noexcept
+unsigned char *FrameDelivery::incoming(const dshow::FrameFormat &format) noexcept
 {
     if (!ready() || format.imageBytes <= 0 || !incoming_.resize(format.imageBytes)) return nullptr;
     incomingFormat_ = format;
@@ -48,7 +48,7 @@ HRESULT FrameDelivery::deliver(bool started, bool flip, QuiloImageStruct &record
         // Nothing the host holds changes until the new frame is whole in its new buffer.
         FrameBuffer fresh;
         RETURN_HR_IF(E_OUTOFMEMORY, !fresh.resize(incomingFormat_.imageBytes));
-        const FrameFormat previous = format_;
+        const dshow::FrameFormat previous = format_;
         RETURN_IF_FAILED(makeHeader(incomingFormat_));
         const HRESULT hr = imageHeader_.copyRows(incoming_.data(), fresh.data(), flip != incomingFormat_.topDown);
         if (FAILED(hr)) {
@@ -70,13 +70,40 @@ HRESULT FrameDelivery::deliver(bool started, bool flip, QuiloImageStruct &record
     return S_OK;
 }
 
+HRESULT FrameDelivery::deliverPacked(PackedFrame &frame) noexcept
+{
+    RETURN_HR_IF(VFW_E_WRONG_STATE, !ready() || !incoming_.data() || incoming_.size() != incomingFormat_.imageBytes);
+    if (!packedFormat_.sameSize(incomingFormat_)) {
+        ImageHeader header;
+        RETURN_HR_IF(E_OUTOFMEMORY, !header.create(incomingFormat_.width, incomingFormat_.height,
+                                                   incomingFormat_.channels, /*packedDestination=*/true));
+        RETURN_HR_IF(VFW_E_INVALIDMEDIATYPE, header.imageSize() != incomingFormat_.imageBytes);
+        packedHeader_.swap(header);
+        packedFormat_ = incomingFormat_;
+    }
+    const long bytes = packedHeader_.destinationSize();
+    // A frame of another size goes into a new buffer, so the old one stays whole until then.
+    FrameBuffer fresh;
+    const bool resized = frame.pixels.size() != bytes;
+    if (resized) RETURN_HR_IF(E_OUTOFMEMORY, !fresh.resize(bytes));
+    FrameBuffer &target = resized ? fresh : frame.pixels;
+    // Hosts of the automation class read the top row first, whatever order the device sends.
+    RETURN_IF_FAILED(packedHeader_.copyRows(incoming_.data(), target.data(), !incomingFormat_.topDown));
+    if (resized) frame.pixels = std::move(fresh);
+    frame.width = incomingFormat_.width;
+    frame.height = incomingFormat_.height;
+    return S_OK;
+}
+
 void FrameDelivery::release() noexcept
 {
     incoming_.release();
     frameBuffer_.release();
     imageHeader_.release();
-    incomingFormat_ = FrameFormat();
-    format_ = FrameFormat();
+    packedHeader_.release();
+    packedFormat_ = dshow::FrameFormat();
+    incomingFormat_ = dshow::FrameFormat();
+    format_ = dshow::FrameFormat();
 }
 
 } // namespace quilo::frame

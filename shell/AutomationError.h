@@ -14,7 +14,4 @@ HRESULT raise_error(HRESULT hr, const std::wstring &sentence) noexcept;
 // Clears the thread's error information, so that a success leaves none from an earlier failure.
 void clear_error() noexcept;
 
-// "0x80070002, The system cannot find the file specified." or the number alone.
-std::wstring describe_hresult(HRESULT hr);
-
 } // namespace quilo::shell

@@ -64,9 +64,9 @@ std::vector<std::pair<LONG, LONG>> CapturePin::capabilities() const
     return sizes;
 }
 
-VideoHeader CapturePin::header() const
+dshow::VideoHeader CapturePin::header() const
 {
-    return options_.caps == CapsMode::VideoInfo2 ? VideoHeader::Info2 : VideoHeader::Info;
+    return options_.caps == CapsMode::VideoInfo2 ? dshow::VideoHeader::Info2 : dshow::VideoHeader::Info;
 }
 
 REFERENCE_TIME CapturePin::frameTime() const { return rate_ > 0 ? kUnitsPerSecond / rate_ : 0; }
@@ -89,7 +89,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::SetFormat(AM_MEDIA_TYPE *mt)
 {
     RETURN_HR_IF_NULL(E_POINTER, mt);
     Lock lock(filter_.lock());
-    const BITMAPINFOHEADER *bih = bitmap_header(*mt);
+    const BITMAPINFOHEADER *bih = dshow::bitmap_header(*mt);
     const LONG width = bih ? bih->biWidth : 0;
     const LONG height = bih ? bih->biHeight : 0;
 
@@ -120,7 +120,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::SetFormat(AM_MEDIA_TYPE *mt)
 HRESULT CapturePin::applyFormat(LONG width, LONG height)
 {
     if (isConnected()) {
-        const BITMAPINFOHEADER *current = bitmap_header(connectionType());
+        const BITMAPINFOHEADER *current = dshow::bitmap_header(connectionType());
         if (!current || current->biWidth != width || current->biHeight != height) return reconnect(width, height);
     }
     formatSet_ = true;
@@ -135,7 +135,7 @@ HRESULT CapturePin::reconnect(LONG width, LONG height)
 {
     const ComPtr<IPin> peer = this->peer();
     MediaType next;
-    RETURN_IF_FAILED(make_rgb24_type(width, height, frameTime(), header(), *next.get()));
+    RETURN_IF_FAILED(dshow::make_rgb24_type(width, height, frameTime(), header(), *next.get()));
     RETURN_HR_IF(VFW_E_TYPE_NOT_ACCEPTED, peer->QueryAccept(next.get()) != S_OK);
     MediaType previous;
     RETURN_IF_FAILED(copy_media_type(*previous.get(), connectionType()));
@@ -198,7 +198,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE **m
     const LONG height = sizes[static_cast<size_t>(index)].second;
 
     MediaType type;
-    RETURN_IF_FAILED(make_rgb24_type(width, height, frameTime(), header(), *type.get()));
+    RETURN_IF_FAILED(dshow::make_rgb24_type(width, height, frameTime(), header(), *type.get()));
     if (index == 0 && options_.caps == CapsMode::Short) type->cbFormat = kShortFormatBytes;
 
     kit::VideoStreamConfigCaps scc = {};
@@ -216,7 +216,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE **m
         scc.MinFrameInterval = kUnitsPerSecond / options_.maxFps;
         scc.MaxFrameInterval = kUnitsPerSecond / options_.minFps;
     }
-    const LONGLONG bits = static_cast<LONGLONG>(rgb24_image_size(width, height)) * 8 * rate_;
+    const LONGLONG bits = static_cast<LONGLONG>(dshow::rgb24_image_size(width, height)) * 8 * rate_;
     scc.MinBitsPerSecond = scc.MaxBitsPerSecond = bits > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<LONG>(bits);
     std::memcpy(caps, &scc, sizeof(scc));
 
@@ -241,7 +241,7 @@ HRESULT STDMETHODCALLTYPE CapturePin::ReadPageData(CameraPageData *data)
     Lock lock(filter_.lock());
     MediaType current;
     RETURN_IF_FAILED(currentType(*current.get()));
-    const BITMAPINFOHEADER *bih = bitmap_header(*current.get());
+    const BITMAPINFOHEADER *bih = dshow::bitmap_header(*current.get());
     data->width = bih ? bih->biWidth : 0;
     data->height = bih ? bih->biHeight : 0;
     data->fps = rate_;
@@ -259,9 +259,9 @@ HRESULT STDMETHODCALLTYPE CapturePin::NotePageActivated()
 HRESULT CapturePin::checkMediaType(const AM_MEDIA_TYPE &mt)
 {
     if (!IsEqualGUID(mt.majortype, MEDIATYPE_Video) || !IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB24)) return S_FALSE;
-    const GUID &format = header() == VideoHeader::Info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
+    const GUID &format = header() == dshow::VideoHeader::Info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
     if (!IsEqualGUID(mt.formattype, format)) return S_FALSE;
-    const BITMAPINFOHEADER *bih = bitmap_header(mt);
+    const BITMAPINFOHEADER *bih = dshow::bitmap_header(mt);
     if (!bih || !valid_bitmap(*bih, options_.anySize)) return S_FALSE;
     if (formatSet_ && (bih->biWidth != width_ || bih->biHeight != height_)) return S_FALSE;
     return S_OK;
@@ -271,22 +271,22 @@ HRESULT CapturePin::mediaType(ULONG index, AM_MEDIA_TYPE &mt)
 {
     if (formatSet_) {
         if (index > 0) return VFW_S_NO_MORE_ITEMS;
-        return make_rgb24_type(width_, height_, frameTime(), header(), mt);
+        return dshow::make_rgb24_type(width_, height_, frameTime(), header(), mt);
     }
     const auto sizes = capabilities();
     if (index >= sizes.size()) return VFW_S_NO_MORE_ITEMS;
-    return make_rgb24_type(sizes[index].first, sizes[index].second, frameTime(), header(), mt);
+    return dshow::make_rgb24_type(sizes[index].first, sizes[index].second, frameTime(), header(), mt);
 }
 
 HRESULT CapturePin::bufferNeeds(const AM_MEDIA_TYPE &mt, ALLOCATOR_PROPERTIES &props)
 {
-    const BITMAPINFOHEADER *bih = bitmap_header(mt);
+    const BITMAPINFOHEADER *bih = dshow::bitmap_header(mt);
     RETURN_HR_IF_NULL(VFW_E_INVALIDMEDIATYPE, bih);
     props.cBuffers = kBuffers;
-    props.cbBuffer = static_cast<long>(rgb24_image_size(bih->biWidth, bih->biHeight));
+    props.cbBuffer = static_cast<long>(dshow::rgb24_image_size(bih->biWidth, bih->biHeight));
     // A device that changes its size mid-stream has buffers for either size from the start.
     if (options_.changeAfter >= 0) {
-        const long changed = static_cast<long>(rgb24_image_size(options_.changeWidth, options_.changeHeight));
+        const long changed = static_cast<long>(dshow::rgb24_image_size(options_.changeWidth, options_.changeHeight));
         if (changed > props.cbBuffer) props.cbBuffer = changed;
     }
     props.cbAlign = 1;
@@ -311,7 +311,7 @@ HRESULT CapturePin::startStreaming()
 {
     if (!isConnected()) return S_OK;
     RETURN_IF_FAILED(commitAllocator());
-    const BITMAPINFOHEADER *bih = bitmap_header(connectionType());
+    const BITMAPINFOHEADER *bih = dshow::bitmap_header(connectionType());
     RETURN_HR_IF_NULL(VFW_E_INVALIDMEDIATYPE, bih);
     StreamSetup setup;
     setup.peer = peer();

@@ -61,7 +61,7 @@ protected:
 
 private:
     std::vector<std::pair<LONG, LONG>> capabilities() const;
-    VideoHeader header() const;
+    dshow::VideoHeader header() const;
     REFERENCE_TIME frameTime() const;
     long requestedRate(const AM_MEDIA_TYPE &mt) const;
     // The connection's type, or the first type offered while unconnected.

@@ -187,19 +187,19 @@ bool FrameSource::deliverOne()
     bool announced = false;
     if (changed && !typeSent_) {
         MediaType type;
-        announced = SUCCEEDED(make_rgb24_type(width, height, setup_.frameTime, setup_.header, *type.get())) &&
+        announced = SUCCEEDED(dshow::make_rgb24_type(width, height, setup_.frameTime, setup_.header, *type.get())) &&
                     SUCCEEDED(sample->SetMediaType(type.get()));
         typeSent_ = announced;
     }
 
     BYTE *data = nullptr;
     const LONG room = sample->GetSize();
-    const LONG stated = static_cast<LONG>(rgb24_image_size(width, height));
+    const LONG stated = static_cast<LONG>(dshow::rgb24_image_size(width, height));
     if (FAILED(sample->GetPointer(&data)) || room < 0 || room < stated) {
         ended_ = true;
         return true;
     }
-    const ULONGLONG bytes = dib_image_bytes(24, width, height);
+    const ULONGLONG bytes = dshow::dib_image_bytes(24, width, height);
     if (bytes > static_cast<ULONGLONG>(room)) {
         // A size whose byte count wrapped in the format's 32 bits (--any-size) got buffers that
         // small: a driver computing it so fills the buffer it has, and the picture stays out.

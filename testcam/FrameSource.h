@@ -27,7 +27,7 @@ struct StreamSetup
     LONG width = 0, height = 0;         // negative height: top-down rows
     // The device's pacing, picture and faults, as the device was added.
     DeviceOptions options;
-    VideoHeader header = VideoHeader::Info;  // of the media type a changed sample carries
+    dshow::VideoHeader header = dshow::VideoHeader::Info;  // of the media type a changed sample carries
     REFERENCE_TIME frameTime = 0;
     // The graph's event sink and the device as the events name it; not counted: the graph
     // holds the filter and both outlive every stream. Null outside a graph.

@@ -11,7 +11,7 @@ namespace quilo::testcam {
 
 void paint_frame(BYTE *pixels, LONG width, LONG height, LONG sequence, BYTE red)
 {
-    const LONG stride = rgb24_stride(width);
+    const LONG stride = dshow::rgb24_stride(width);
     const LONG rows = std::labs(height);
     const bool topDown = height < 0;
     for (LONG r = 0; r < rows; ++r) {
@@ -34,7 +34,7 @@ constexpr LONG kMarkSide = 8;
 
 void fill_block(BYTE *pixels, LONG width, LONG height, LONG block, BYTE red, BYTE green, BYTE blue)
 {
-    const LONG stride = rgb24_stride(width);
+    const LONG stride = dshow::rgb24_stride(width);
     const LONG rows = std::labs(height);
     for (LONG y = 0; y < kMarkSide && y < rows; ++y) {
         const LONG r = height < 0 ? y : rows - 1 - y;

@@ -8,7 +8,7 @@
 #include <thread>
 #include <utility>
 
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 #include "support/ComponentTest.h"
 #include "support/DialogWatcher.h"
 #include "support/TestCamera.h"
@@ -346,7 +346,7 @@ TEST_F(CaptureTest, ControlsStayUsableAfterDestroy)
     ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48"));
     // The same device opened directly through the platform: its range, and later its own value.
     ComPtr<IBaseFilter> device;
-    ASSERT_EQ(S_OK, quilo::bind_video_device(0, device));
+    ASSERT_EQ(S_OK, quilo::dshow::bind_video_device(0, device));
     ComPtr<IAMVideoProcAmp> deviceAmp;
     ASSERT_EQ(S_OK, device.query(deviceAmp));
     LONG minimum = 0, maximum = 0, step = 0, byDefault = 0, caps = 0;
@@ -364,7 +364,7 @@ TEST_F(CaptureTest, ControlsStayUsableAfterDestroy)
     EXPECT_EQ(chosen, value);
 
     // The device kept it (as a camera does while plugged in), and says so itself.
-    ASSERT_EQ(S_OK, quilo::bind_video_device(0, device));
+    ASSERT_EQ(S_OK, quilo::dshow::bind_video_device(0, device));
     ASSERT_EQ(S_OK, device.query(deviceAmp));
     LONG own = -12345, flags = 0;
     ASSERT_EQ(S_OK, deviceAmp->Get(VideoProcAmp_Brightness, &own, &flags));

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "capture/CameraSession.h"
 #include "capture/CaptureContext.h"
 #include "dshow/DirectShowIds.h"
 #include "dshow/MediaType.h"
@@ -139,6 +140,45 @@ TEST_F(EngineTest, ARunThatFailsAfterFiltersStartedLeavesNoneRunning)
     EXPECT_EQ(S_FALSE, context.destroyCapture());
 }
 
+TEST_F(EngineTest, DestroyCaptureLeavesNoGraphGrabberOrRendererAlive)
+{
+    ASSERT_TRUE(add_device("cam", "--fps 0 --size 64x48"));
+    PlatformDouble keeping;
+    for (const CLSID &clsid : {CLSID_CaptureGraphBuilder2, CLSID_FilterGraph, kClsidSampleGrabber, kClsidNullRenderer})
+        keeping.keep(clsid);
+    capture::CaptureContext context(keeping);
+    ASSERT_EQ(S_OK, context.createCapture(0, 0, 1, 64, 48));
+    ASSERT_EQ(S_OK, context.startCapture());
+    QuiloImageStruct rec = {};
+    ASSERT_EQ(S_OK, context.grab(&rec));
+    ASSERT_EQ(S_FALSE, context.destroyCapture());
+    ASSERT_EQ(4u, keeping.kept.size());
+    // The test's reference is the last one of each: nothing of the graph outlives the capture.
+    for (IUnknown *object : keeping.kept) EXPECT_EQ(0u, object->Release());
+    EXPECT_NE(nullptr, context.procAmp()) << "the device's controls stay, as documented";
+}
+
+// A device plugged in while Open runs comes first in the list: the device found by its name is
+// the one bound, whatever its position has become.
+TEST_F(EngineTest, OpeningByNameBindsTheDeviceFoundThere)
+{
+    ASSERT_TRUE(add_device("Cam B", "--fps 0 --size 64x48 --tag 2"));
+    PlatformDouble plugging;
+    plugging.beforeCreation(CLSID_CaptureGraphBuilder2, [] { ASSERT_TRUE(add_device("Cam A", "--tag 1")); });
+    capture::CameraSession session(plugging);
+    capture::Choice byName;
+    byName.byText = true;
+    byName.text = L"Cam B";
+    ASSERT_FALSE(session.open(byName, 0, 0, 0).failed());
+    ASSERT_FALSE(session.grab(4000).failed());
+    LONG rgb = 0;
+    ASSERT_FALSE(session.pixel(0, 0, rgb).failed());
+    EXPECT_EQ(2, rgb >> 16) << "red is the tag of the device opened";
+    LONG count = 0;
+    ASSERT_FALSE(session.deviceCount(count).failed());
+    EXPECT_EQ(2, count) << "the new device came while Open ran";
+}
+
 TEST(FrameFormatTest, OnlyRgb24BitmapsWithinTheBoundAreTaken)
 {
     struct Case
@@ -149,7 +189,7 @@ TEST(FrameFormatTest, OnlyRgb24BitmapsWithinTheBoundAreTaken)
         HRESULT result;
     };
     const Case cases[] = {
-        {24, BI_RGB, kMaxFrameSide, -kMaxFrameSide, S_OK},
+        {24, BI_RGB, dshow::kMaxFrameSide, -dshow::kMaxFrameSide, S_OK},
         {32, BI_RGB, 64, 48, VFW_E_INVALIDMEDIATYPE},
         {16, BI_RGB, 64, 48, VFW_E_INVALIDMEDIATYPE},
         {24, BI_BITFIELDS, 64, 48, VFW_E_INVALIDMEDIATYPE},
@@ -158,16 +198,16 @@ TEST(FrameFormatTest, OnlyRgb24BitmapsWithinTheBoundAreTaken)
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.bits) + " bits, compression " + std::to_string(c.compression));
         MediaType type;
-        ASSERT_EQ(S_OK, make_rgb24_type(64, 48, 0, VideoHeader::Info, *type.get()));
-        BITMAPINFOHEADER *bih = bitmap_header(*type.get());
+        ASSERT_EQ(S_OK, dshow::make_rgb24_type(64, 48, 0, dshow::VideoHeader::Info, *type.get()));
+        BITMAPINFOHEADER *bih = dshow::bitmap_header(*type.get());
         bih->biBitCount = c.bits;
         bih->biCompression = c.compression;
         bih->biWidth = c.width;
         bih->biHeight = c.height;
-        FrameFormat format;
-        EXPECT_EQ(c.result, read_frame_format(*type.get(), format));
+        dshow::FrameFormat format;
+        EXPECT_EQ(c.result, dshow::read_frame_format(*type.get(), format));
         if (c.result == S_OK) {
-            EXPECT_EQ(49152L * kMaxFrameSide, format.imageBytes) << "the largest frame's bytes";
+            EXPECT_EQ(49152L * dshow::kMaxFrameSide, format.imageBytes) << "the largest frame's bytes";
         }
     }
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/ComponentTest.h"
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 #include "support/DialogWatcher.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
@@ -61,8 +61,8 @@ protected:
 // Video input devices the host itself sees, by its own enumeration.
 int count_devices()
 {
-    std::vector<quilo::VideoDevice> devices;
-    if (FAILED(quilo::list_video_devices(devices))) return -1;
+    std::vector<quilo::dshow::VideoDevice> devices;
+    if (FAILED(quilo::dshow::list_video_devices(devices))) return -1;
     return static_cast<int>(devices.size());
 }
 

@@ -16,7 +16,7 @@
 #include "support/DialogWatcher.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 
 using quilo::ComPtr;
 using namespace quilo::test;
@@ -101,7 +101,7 @@ const Control kControls[] = {
 ComPtr<IAMVideoProcAmp> open_device_directly()
 {
     ComPtr<IBaseFilter> filter;
-    EXPECT_EQ(S_OK, quilo::bind_video_device(0, filter));
+    EXPECT_EQ(S_OK, quilo::dshow::bind_video_device(0, filter));
     ComPtr<IAMVideoProcAmp> procAmp;
     if (filter) {
         EXPECT_EQ(S_OK, filter.query(procAmp));

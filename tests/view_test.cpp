@@ -14,7 +14,7 @@
 
 #include "WicDecode.h"
 #include "common/ComPtr.h"
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 #include "common/Handle.h"
 #include "support/ComponentRegistration.h"
 #include "support/TestCamera.h"
@@ -210,7 +210,7 @@ DeviceControl device_control(long position, VideoProcAmpProperty property)
 {
     DeviceControl control;
     quilo::ComPtr<IBaseFilter> device;
-    control.result = quilo::bind_video_device(position, device);
+    control.result = quilo::dshow::bind_video_device(position, device);
     if (FAILED(control.result)) return control;
     quilo::ComPtr<IAMVideoProcAmp> amplifier;
     control.result = device.query(IID_IAMVideoProcAmp, amplifier);

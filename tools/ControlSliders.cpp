@@ -4,7 +4,7 @@
 
 #include "common/HResult.h"
 #include "tools/ChildWindow.h"
-#include "tools/ErrorText.h"
+#include "dshow/ErrorText.h"
 #include "tools/ViewIds.h"
 
 namespace quilo::view {
@@ -144,7 +144,7 @@ void ControlSliders::load(ICQuiloVideoProcClass *proc, const host::DeviceImageCo
         if (row.component) {
             VARIANT_BOOL supported = VARIANT_FALSE;
             const HRESULT hr = (proc->*row.component->isSupported)(&supported);
-            if (FAILED(hr) && failure.empty()) failure = host::failure_text(row.component->supportCall, hr);
+            if (FAILED(hr) && failure.empty()) failure = dshow::failure_text(row.component->supportCall, hr);
             if (FAILED(hr) || !supported) {
                 enable(row, false);
                 SetWindowTextA(row.value, "not supported");
@@ -159,7 +159,7 @@ void ControlSliders::load(ICQuiloVideoProcClass *proc, const host::DeviceImageCo
             if (!usable) continue;
         } else if (!usable) {
             if (failure.empty())
-                failure = host::failure_text(std::string("reading the range of ") + row.component->name,
+                failure = dshow::failure_text(std::string("reading the range of ") + row.component->name,
                                              FAILED(hr) ? hr : E_UNEXPECTED);
             row.state = dshow::PropertyState();
             enable(row, false);
@@ -188,7 +188,7 @@ HRESULT ControlSliders::setValue(Row &row, long value, ICQuiloVideoProcClass *pr
     const HRESULT hr = row.component ? (proc->*row.component->set)(value) : device.write(*row.property, value, false);
     if (FAILED(hr)) {
         const std::string call = row.component ? row.component->setCall : "Set " + narrow(row.property->name);
-        failure = host::failure_text(call + "(" + std::to_string(value) + ")", hr);
+        failure = dshow::failure_text(call + "(" + std::to_string(value) + ")", hr);
     }
     // What the device holds now, whatever the answer: a value makes the property manual.
     dshow::PropertyState now;
@@ -197,7 +197,7 @@ HRESULT ControlSliders::setValue(Row &row, long value, ICQuiloVideoProcClass *pr
     // The component sets without a mode; a device that stays automatic after that is told.
     if (SUCCEEDED(hr) && row.component && row.state.isAuto) {
         const HRESULT manual = device.write(*row.property, value, false);
-        if (FAILED(manual)) failure = host::failure_text("Manual " + narrow(row.property->name), manual);
+        if (FAILED(manual)) failure = dshow::failure_text("Manual " + narrow(row.property->name), manual);
         if (SUCCEEDED(device.read(*row.property, now))) row.state = now;
         show(row);
         return manual;
@@ -239,7 +239,7 @@ bool ControlSliders::on_auto(int id, const host::DeviceImageControls &device, st
     const LONG value = !automatic && SUCCEEDED(device.read(*row.property, before)) ? before.value : row.state.value;
     const HRESULT hr = device.write(*row.property, value, automatic);
     if (FAILED(hr))
-        failure = host::failure_text(std::string(automatic ? "Automatic " : "Manual ") + narrow(row.property->name), hr);
+        failure = dshow::failure_text(std::string(automatic ? "Automatic " : "Manual ") + narrow(row.property->name), hr);
     dshow::PropertyState now;
     if (SUCCEEDED(device.read(*row.property, now))) row.state = now;
     show(row);

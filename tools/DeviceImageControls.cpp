@@ -1,6 +1,6 @@
 #include "tools/DeviceImageControls.h"
 
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 #include "common/HResult.h"
 
 namespace quilo::host {
@@ -8,7 +8,7 @@ namespace quilo::host {
 HRESULT DeviceImageControls::bind(long position)
 {
     release();
-    RETURN_IF_FAILED(bind_video_device(position, filter_));
+    RETURN_IF_FAILED(dshow::bind_video_device(position, filter_));
     // Each is optional: a webcam has no crossbar, a capture card often no camera control.
     ignore_result(filter_.query(IID_IAMVideoProcAmp, procAmp_), "absent: its properties read as unsupported");
     ignore_result(filter_.query(IID_IAMCameraControl, cameraControl_), "absent: its properties read as unsupported");

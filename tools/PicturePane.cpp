@@ -57,7 +57,7 @@ HRESULT PicturePane::show(const unsigned char *pixels, int width, int height)
         height_ = height;
     }
     // A DIB's rows are padded exactly as the component's: one copy of the whole block.
-    std::memcpy(bits_, pixels, rgb24_image_size(width, height));
+    std::memcpy(bits_, pixels, dshow::rgb24_image_size(width, height));
     InvalidateRect(window_, nullptr, FALSE);
     UpdateWindow(window_);
     return S_OK;
@@ -77,7 +77,7 @@ quilo::FrameView PicturePane::frame() const
     view.pixels = bits_;
     view.width = width_;
     view.height = height_;
-    view.stride = rgb24_stride(width_);
+    view.stride = dshow::rgb24_stride(width_);
     view.topRowFirst = true;
     return view;
 }
@@ -155,14 +155,14 @@ HRESULT PicturePane::read_painted(std::vector<unsigned char> &pixels, quilo::Fra
         if (!selected.ok() || !BitBlt(copy.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY)) return E_FAIL;
     }
     BITMAPINFO info = top_down_rgb24(width, height);
-    pixels.resize(rgb24_image_size(width, height));
+    pixels.resize(dshow::rgb24_image_size(width, height));
     if (GetDIBits(copy.get(), target.get(), 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS) !=
         height)
         return E_FAIL;
     view.pixels = pixels.data();
     view.width = width;
     view.height = height;
-    view.stride = rgb24_stride(width);
+    view.stride = dshow::rgb24_stride(width);
     view.topRowFirst = true;
     return S_OK;
 }

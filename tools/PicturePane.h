@@ -17,7 +17,7 @@ public:
     HWND create(HWND parent, int id);
     HWND window() const { return window_; }
 
-    // Copies a top-down RGB24 frame whose rows are rgb24_stride(width) bytes apart and paints
+    // Copies a top-down RGB24 frame whose rows are dshow::rgb24_stride(width) bytes apart and paints
     // it at once.
     HRESULT show(const unsigned char *pixels, int width, int height);
     void clear();

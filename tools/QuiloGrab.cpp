@@ -13,9 +13,9 @@
 #include "common/Variant.h"
 #include "tools/ComApartment.h"
 #include "tools/CommandLine.h"
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 #include "dshow/VideoFormat.h"
-#include "tools/ErrorText.h"
+#include "dshow/ErrorText.h"
 #include "common/ImageFiles.h"
 #include "common/Text.h"
 #include "tools/VideoProcHost.h"
@@ -29,14 +29,14 @@ constexpr int kExitUsage = 2;
 
 int fail(const std::string &what, HRESULT hr)
 {
-    host::report_failure(kProgram, what, hr);
+    dshow::report_failure(kProgram, what, hr);
     return kExitFailure;
 }
 
 std::string device_label(long position)
 {
-    std::vector<VideoDevice> devices;
-    if (FAILED(list_video_devices(devices))) return "";
+    std::vector<dshow::VideoDevice> devices;
+    if (FAILED(dshow::list_video_devices(devices))) return "";
     for (const auto &d : devices)
         if (d.position == position) return d.hasName ? d.name : "(no name)";
     return "";
@@ -96,8 +96,8 @@ void print_device_details(IQuiloCamera *camera, long position)
 
 int run_list()
 {
-    std::vector<VideoDevice> devices;
-    const HRESULT hr = list_video_devices(devices);
+    std::vector<dshow::VideoDevice> devices;
+    const HRESULT hr = dshow::list_video_devices(devices);
     if (FAILED(hr)) return fail("listing video input devices", hr);
     if (devices.empty()) std::printf("No video input devices.\n");
     ComPtr<IQuiloCamera> camera;
@@ -114,8 +114,8 @@ int run_list()
 int resolve_device(Options &options)
 {
     if (options.deviceName.empty()) return 0;
-    std::vector<VideoDevice> devices;
-    const HRESULT hr = list_video_devices(devices);
+    std::vector<dshow::VideoDevice> devices;
+    const HRESULT hr = dshow::list_video_devices(devices);
     if (FAILED(hr)) return fail("listing video input devices", hr);
     int matches = 0;
     std::string names;
@@ -259,7 +259,7 @@ int run_grab(const Options &options)
                          record.data ? "set" : "null");
             return kExitFailure;
         }
-        const long stride = rgb24_stride(record.width);
+        const long stride = dshow::rgb24_stride(record.width);
         quilo::FrameView frame;
         frame.pixels = record.data;
         frame.width = record.width;

@@ -8,7 +8,7 @@
 
 #include "common/ComPtr.h"
 #include "tools/ComApartment.h"
-#include "tools/ErrorText.h"
+#include "dshow/ErrorText.h"
 #include "tools/VideoProcHost.h"
 #include "tools/ViewOptions.h"
 #include "tools/ViewerWindow.h"
@@ -35,7 +35,7 @@ void use_parent_console()
 
 int fail(const std::string &what, HRESULT hr)
 {
-    host::report_failure(kProgram, what, hr);
+    dshow::report_failure(kProgram, what, hr);
     return kExitFailure;
 }
 
@@ -63,7 +63,7 @@ int run(HINSTANCE instance, int show)
         fail(failedCall, hr);
         if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_CLASSSTRING) {
             std::fprintf(stderr, "%s: is QuiloVideo.ocx registered? (regsvr32 QuiloVideo.ocx)\n", kProgram);
-            const std::string text = host::failure_text(failedCall, hr) + "\n\nIs QuiloVideo.ocx registered? (regsvr32 QuiloVideo.ocx)";
+            const std::string text = dshow::failure_text(failedCall, hr) + "\n\nIs QuiloVideo.ocx registered? (regsvr32 QuiloVideo.ocx)";
             // Someone who double-clicked the program sees no standard error.
             if (options.snapshot.empty()) MessageBoxA(nullptr, text.c_str(), kProgram, MB_OK | MB_ICONERROR);
         }

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "tools/ErrorText.h"
+#include "dshow/ErrorText.h"
 #include "tools/Gdi.h"
 #include "tools/ViewIds.h"
 
@@ -78,7 +78,7 @@ void StatusLine::set_frame_size(int width, int height)
 void StatusLine::set_grab_result(HRESULT hr)
 {
     if (FAILED(hr)) {
-        set_grab_text(host::failure_text("Grab", hr));
+        set_grab_text(dshow::failure_text("Grab", hr));
         return;
     }
     char text[48];

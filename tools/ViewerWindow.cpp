@@ -7,9 +7,9 @@
 
 #include "common/HResult.h"
 #include "tools/ChildWindow.h"
-#include "tools/ErrorText.h"
+#include "dshow/ErrorText.h"
 #include "tools/NumberText.h"
-#include "common/VideoStandards.h"
+#include "dshow/VideoStandards.h"
 #include "tools/ViewIds.h"
 
 namespace quilo::view {
@@ -195,9 +195,9 @@ void ViewerWindow::fill_device_list()
 {
     const long keep = selected_device();
     SendMessageA(deviceList_, CB_RESETCONTENT, 0, 0);
-    const HRESULT hr = list_video_devices(devices_);
+    const HRESULT hr = dshow::list_video_devices(devices_);
     if (FAILED(hr)) report("listing video input devices", hr);
-    for (const VideoDevice &device : devices_) {
+    for (const dshow::VideoDevice &device : devices_) {
         const std::string text = std::to_string(device.position) + "  " + (device.hasName ? device.name : "(no name)");
         const LRESULT index = SendMessageA(deviceList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         SendMessageA(deviceList_, CB_SETITEMDATA, static_cast<WPARAM>(index), device.position);
@@ -272,7 +272,7 @@ void ViewerWindow::open_device(bool showPages)
     load_inputs();
     fit_window(width > 0 ? width : options_.width, height > 0 ? height : options_.height);
     std::string name = "(no name)";
-    for (const VideoDevice &device : devices_)
+    for (const dshow::VideoDevice &device : devices_)
         if (device.position == position && device.hasName) name = device.name;
     SetWindowTextA(window_, ("quilo-view - " + name).c_str());
     status_.set_message("Opened device " + std::to_string(position) + ": " + name +
@@ -302,7 +302,7 @@ void ViewerWindow::load_controls(long position)
 {
     std::string failure;
     const HRESULT hr = device_.bind(position);
-    if (FAILED(hr)) failure = host::failure_text("binding the device for its controls", hr);
+    if (FAILED(hr)) failure = dshow::failure_text("binding the device for its controls", hr);
     sliders_.load(proc_, device_, failure);
     EnableWindow(resetButton_, SUCCEEDED(hr));
     if (!failure.empty()) status_.set_message(failure);
@@ -363,13 +363,13 @@ void ViewerWindow::load_standard()
         return;
     }
     const std::string current = reinterpret_cast<const char *>(name);
-    if (current == kNoVideoDecoderText) {
-        SendMessageA(standardList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kNoVideoDecoderText));
+    if (current == dshow::kNoVideoDecoderText) {
+        SendMessageA(standardList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(dshow::kNoVideoDecoderText));
         SendMessageA(standardList_, CB_SETCURSEL, 0, 0);
         return;
     }
     LRESULT selected = CB_ERR;
-    for (const VideoStandardName &standard : kVideoStandards) {
+    for (const dshow::VideoStandardName &standard : dshow::kVideoStandards) {
         const LRESULT index = SendMessageA(standardList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(standard.name));
         if (current == standard.name) selected = index;
     }
@@ -431,7 +431,7 @@ void ViewerWindow::grab_frame()
         // Retrying at once would hold the window for another Grab's bound, and so on.
         stop_live();
         status_.set_message("Live picture stopped; Open tries again");
-        if (snapshot_pending()) end_snapshot(1, host::failure_text("Grab", hr));
+        if (snapshot_pending()) end_snapshot(1, dshow::failure_text("Grab", hr));
         return;
     }
     if (!record.data || record.width <= 0 || record.height <= 0 || record.depth != 8 || record.channels != 3) {
@@ -493,7 +493,7 @@ void ViewerWindow::save_frame()
 
 void ViewerWindow::report(const std::string &what, HRESULT hr)
 {
-    const std::string text = host::failure_text(what, hr);
+    const std::string text = dshow::failure_text(what, hr);
     status_.set_message(text);
     if (snapshot_pending()) end_snapshot(1, text);
 }
@@ -504,9 +504,9 @@ void ViewerWindow::take_snapshot()
     std::vector<unsigned char> pixels;
     quilo::FrameView painted;
     HRESULT hr = picture_.read_painted(pixels, painted);
-    if (FAILED(hr)) return end_snapshot(1, host::failure_text("reading the picture back from the window", hr));
+    if (FAILED(hr)) return end_snapshot(1, dshow::failure_text("reading the picture back from the window", hr));
     hr = quilo::write_png(options_.snapshot, painted);
-    if (FAILED(hr)) return end_snapshot(1, host::failure_text("writing " + options_.snapshot, hr));
+    if (FAILED(hr)) return end_snapshot(1, dshow::failure_text("writing " + options_.snapshot, hr));
     std::printf("quilo-view: wrote %s (%d x %d, as painted after %ld frames)\n", options_.snapshot.c_str(),
                 painted.width, painted.height, framesShown_);
     end_snapshot(0, {});

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "QuiloVideoClass.h"
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 #include "tools/ControlSliders.h"
 #include "tools/DeviceImageControls.h"
 #include "tools/FrameRate.h"
@@ -72,7 +72,7 @@ private:
     host::CaptureSession session_;
     host::DeviceImageControls device_; // the open device's own controls and crossbar
     ViewOptions options_;
-    std::vector<VideoDevice> devices_;
+    std::vector<dshow::VideoDevice> devices_;
 
     HWND window_ = nullptr;
     HWND deviceList_ = nullptr;

@@ -50,7 +50,7 @@ bool RecordingSink::waitForSamples(size_t count, DWORD timeoutMs)
 HRESULT RecordingSink::Pin::checkMediaType(const AM_MEDIA_TYPE &mt)
 {
     return IsEqualGUID(mt.majortype, MEDIATYPE_Video) && IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB24) &&
-                   bitmap_header(mt) != nullptr
+                   dshow::bitmap_header(mt) != nullptr
                ? S_OK
                : S_FALSE;
 }
@@ -62,10 +62,10 @@ HRESULT RecordingSink::Pin::receive(IMediaSample *sample)
     seen.syncPoint = sample->IsSyncPoint() == S_OK;
     seen.discontinuity = sample->IsDiscontinuity() == S_OK;
     BYTE *data = nullptr;
-    const BITMAPINFOHEADER *bih = bitmap_header(connectionType());
+    const BITMAPINFOHEADER *bih = dshow::bitmap_header(connectionType());
     if (bih && SUCCEEDED(sample->GetPointer(&data)) &&
-        sample->GetActualDataLength() == static_cast<long>(rgb24_image_size(bih->biWidth, bih->biHeight)))
-        seen.number = frame_number(data, bih->biWidth, std::abs(bih->biHeight), rgb24_stride(bih->biWidth),
+        sample->GetActualDataLength() == static_cast<long>(dshow::rgb24_image_size(bih->biWidth, bih->biHeight)))
+        seen.number = frame_number(data, bih->biWidth, std::abs(bih->biHeight), dshow::rgb24_stride(bih->biWidth),
                                    bih->biHeight < 0, sink_.tag_);
 
     std::lock_guard<std::mutex> lock(sink_.mutex_);

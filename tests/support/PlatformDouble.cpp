@@ -155,8 +155,25 @@ HRESULT PlatformDouble::createInstance(REFCLSID clsid, DWORD context, REFIID iid
 {
     created.push_back(clsid);
     *out = nullptr;
+    for (auto it = actions_.begin(); it != actions_.end(); ++it)
+        if (IsEqualCLSID(it->clsid, clsid)) {
+            const std::function<void()> run = it->run;
+            actions_.erase(it);
+            run();
+            break;
+        }
     for (const auto &f : creationFailures_)
         if (IsEqualCLSID(f.clsid, clsid)) return f.hr;
+    for (const CLSID &k : keep_)
+        if (IsEqualCLSID(k, clsid)) {
+            const HRESULT hr = CoCreateInstance(clsid, nullptr, context, iid, out);
+            if (SUCCEEDED(hr)) {
+                IUnknown *held = nullptr;
+                if (SUCCEEDED(static_cast<IUnknown *>(*out)->QueryInterface(IID_IUnknown, reinterpret_cast<void **>(&held))))
+                    kept.push_back(held);
+            }
+            return hr;
+        }
     if (IsEqualCLSID(clsid, CLSID_FilterGraph) && (!addFilterFailures_.empty() || FAILED(runFailure_))) {
         ComPtr<IGraphBuilder> real;
         HRESULT hr = CoCreateInstance(clsid, nullptr, context, IID_IGraphBuilder, real.put_void());

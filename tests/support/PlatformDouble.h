@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,14 @@ public:
     // IMediaControl::Run of every graph this platform creates runs the real graph, then answers
     // `hr`: a Run that fails after some filters started, as Microsoft documents it may.
     void failRun(HRESULT hr) { runFailure_ = hr; }
+    // `action` runs once, just before this class is next created: something that happens
+    // between two steps of the engine, such as a device plugged in.
+    void beforeCreation(const CLSID &clsid, std::function<void()> action) { actions_.push_back({clsid, action}); }
+    // Every object of this class the platform creates is also held here, so that a test can
+    // drop the last reference and see whether anyone else still holds the object.
+    void keep(const CLSID &clsid) { keep_.push_back(clsid); }
+    // The kept objects' references, in creation order; the caller releases them.
+    std::vector<IUnknown *> kept;
 
     HRESULT initializeCom() override;
     void uninitializeCom() override;
@@ -42,7 +51,14 @@ private:
         CLSID clsid;
         HRESULT hr;
     };
+    struct Action
+    {
+        CLSID clsid;
+        std::function<void()> run;
+    };
     std::vector<Failure> creationFailures_;
+    std::vector<Action> actions_;
+    std::vector<CLSID> keep_;
     std::map<std::wstring, HRESULT> addFilterFailures_;
     HRESULT runFailure_ = S_OK;
 };

@@ -9,7 +9,7 @@
 
 #include "common/ComPtr.h"
 
-namespace quilo {
+namespace quilo::dshow {
 
 struct VideoDevice
 {
@@ -18,6 +18,8 @@ struct VideoDevice
     std::string name; // in the ANSI code page; empty when the device gives none
     std::wstring wideName;  // the same, as the device gives it
     std::wstring path;      // its "DevicePath"; empty when the device has none
+    std::wstring key;       // the moniker's display name: which device this is, whatever its position
+    ComPtr<IMoniker> moniker; // binds exactly this device, even after others come and go
 };
 
 // Walks CLSID_VideoInputDeviceCategory through `devices`. An empty category is S_OK with an
@@ -28,6 +30,8 @@ HRESULT list_video_devices(ICreateDevEnum *devices, std::vector<VideoDevice> &li
 // platform call. A device that cannot give its "FriendlyName" is never bound (its failure),
 // but a nameless device before it takes its place without blocking the walk.
 HRESULT bind_video_device(ICreateDevEnum *devices, long position, ComPtr<IBaseFilter> &filter);
+// Binds one listed device by its moniker, with the same rule for its "FriendlyName".
+HRESULT bind_moniker(IMoniker *device, ComPtr<IBaseFilter> &filter);
 
 // The same through the system device enumerator created with CoCreateInstance, as a host
 // does; COM must be initialised on the calling thread.
@@ -37,4 +41,4 @@ HRESULT bind_video_device(long position, ComPtr<IBaseFilter> &filter);
 // Position of the first device whose name equals `name`, or -1.
 long find_video_device(const std::vector<VideoDevice> &list, const std::string &name);
 
-} // namespace quilo
+} // namespace quilo::dshow

@@ -1,9 +1,11 @@
-#include "tools/ErrorText.h"
+#include "dshow/ErrorText.h"
 
 #include <vfwmsgs.h>
 #include <cstdio>
 
-namespace quilo::host {
+#include "common/Text.h"
+
+namespace quilo::dshow {
 namespace {
 
 struct KnownCode
@@ -95,6 +97,14 @@ std::string error_text(HRESULT hr)
     return text;
 }
 
+std::wstring describe_hresult(HRESULT hr)
+{
+    wchar_t number[16];
+    swprintf(number, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    const std::string text = error_text(hr);
+    return text.empty() ? std::wstring(number) : number + std::wstring(L", ") + widen(text);
+}
+
 std::string failure_text(const std::string &what, HRESULT hr)
 {
     const std::string text = error_text(hr);
@@ -110,4 +120,4 @@ void report_failure(const char *program, const std::string &what, HRESULT hr)
     std::fflush(stderr);
 }
 
-} // namespace quilo::host
+} // namespace quilo::dshow

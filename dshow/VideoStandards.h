@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <strmif.h>
 
-namespace quilo {
+namespace quilo::dshow {
 
 struct VideoStandardName
 {
@@ -27,4 +27,4 @@ constexpr VideoStandardName kVideoStandards[] = {
 // What the component answers for a device without an analog video decoder.
 constexpr char kNoVideoDecoderText[] = "None Video";
 
-} // namespace quilo
+} // namespace quilo::dshow

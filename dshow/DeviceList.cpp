@@ -1,11 +1,11 @@
-#include "common/DeviceList.h"
+#include "dshow/DeviceList.h"
 
 #include <dshow.h>
 
 #include "common/HResult.h"
 #include "common/Variant.h"
 
-namespace quilo {
+namespace quilo::dshow {
 namespace {
 
 std::string to_ansi(const wchar_t *s)
@@ -30,6 +30,18 @@ HRESULT read_text(IMoniker *device, const wchar_t *property, UniqueVariant &text
 }
 
 HRESULT read_name(IMoniker *device, UniqueVariant &name) { return read_text(device, L"FriendlyName", name); }
+
+// "@device:..." as the platform names the moniker; empty when it cannot.
+std::wstring display_name(IMoniker *device)
+{
+    ComPtr<IBindCtx> context;
+    if (FAILED(CreateBindCtx(0, context.put()))) return {};
+    wchar_t *name = nullptr;
+    std::wstring text;
+    if (SUCCEEDED(device->GetDisplayName(context.get(), nullptr, &name)) && name) text = name;
+    CoTaskMemFree(name);
+    return text;
+}
 
 // The category's moniker enumerator; none (S_OK) when the category is empty or absent, which
 // the platform answers with S_FALSE and no enumerator.
@@ -75,6 +87,8 @@ HRESULT list_video_devices(ICreateDevEnum *devices, std::vector<VideoDevice> &li
         if (SUCCEEDED(read_text(device.get(), L"DevicePath", path)) && V_VT(path.get()) == VT_BSTR &&
             V_BSTR(path.get()))
             entry.path = V_BSTR(path.get());
+        entry.key = display_name(device.get());
+        entry.moniker = device;
         list.push_back(std::move(entry));
     }
     return S_OK;
@@ -95,8 +109,15 @@ HRESULT bind_video_device(ICreateDevEnum *devices, long position, ComPtr<IBaseFi
         RETURN_HR_IF(VFW_E_NO_CAPTURE_HARDWARE, hr != S_OK || !device);
         if (i == position) break;
     }
+    return bind_moniker(device.get(), filter);
+}
+
+HRESULT bind_moniker(IMoniker *device, ComPtr<IBaseFilter> &filter)
+{
+    filter.reset();
+    RETURN_HR_IF_NULL(E_POINTER, device);
     UniqueVariant name;
-    RETURN_IF_FAILED(read_name(device.get(), name));
+    RETURN_IF_FAILED(read_name(device, name));
 
     ComPtr<IBaseFilter> bound;
     RETURN_IF_FAILED(device->BindToObject(nullptr, nullptr, IID_IBaseFilter, bound.put_void()));
@@ -128,4 +149,4 @@ long find_video_device(const std::vector<VideoDevice> &list, const std::string &
     return -1;
 }
 
-} // namespace quilo
+} // namespace quilo::dshow
