@@ -13,6 +13,7 @@
 #include "common/ComPtr.h"
 #include "common/HResult.h"
 #include "common/ScopeGuard.h"
+#include "common/Text.h"
 #include "common/Variant.h"
 #include "dshow/GrabberGraph.h"
 #include "testcam/DeviceRegistry.h"
@@ -86,9 +87,7 @@ HRESULT bind_device(ComPtr<IBaseFilter> &filter)
         if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void()))) continue;
         quilo::UniqueVariant name;
         if (FAILED(bag->Read(L"DeviceName", name.get(), nullptr)) || V_VT(name.get()) != VT_BSTR) continue;
-        char text[256] = {};
-        WideCharToMultiByte(CP_ACP, 0, V_BSTR(name.get()), -1, text, sizeof(text), nullptr, nullptr);
-        if (std::string(text) == kDevice)
+        if (quilo::narrow(V_BSTR(name.get())) == kDevice)
             return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.put_void());
     }
     return VFW_E_NOT_FOUND;

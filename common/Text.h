@@ -1,5 +1,6 @@
-// Text between the 8-bit strings of command lines and the Windows "A" functions (the ANSI code
-// page) and the wide strings of COM and the "W" functions.
+// Text between 8-bit strings (command lines, the "A" functions, registry values: the ANSI code
+// page unless told otherwise) and the wide strings of COM and the "W" functions: the one pair of
+// conversions of the component, the test camera, the tools and the tests.
 #pragma once
 
 #include <windows.h>
@@ -7,9 +8,9 @@
 
 namespace quilo {
 
-// `text` read in the ANSI code page; a byte sequence that is not text there gives "".
-std::wstring widen(const std::string &text);
-// `text` written in the ANSI code page (a character it lacks becomes its best fit or '?').
-std::string narrow(const wchar_t *text);
+// `text` read in `codePage`; a byte sequence that is not text there gives "".
+std::wstring widen(const std::string &text, UINT codePage = CP_ACP);
+// `text` (null: "") written in `codePage`, a character it lacks as its best fit or '?'.
+std::string narrow(const wchar_t *text, UINT codePage = CP_ACP);
 
 } // namespace quilo

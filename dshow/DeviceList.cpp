@@ -3,21 +3,11 @@
 #include <dshow.h>
 
 #include "common/HResult.h"
+#include "common/Text.h"
 #include "common/Variant.h"
 
 namespace quilo::dshow {
 namespace {
-
-std::string to_ansi(const wchar_t *s)
-{
-    if (!s || !*s) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, s, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, s, -1, &out[0], n, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
-}
 
 HRESULT read_text(IMoniker *device, const wchar_t *property, UniqueVariant &text)
 {
@@ -79,7 +69,7 @@ HRESULT list_video_devices(ICreateDevEnum *devices, std::vector<VideoDevice> &li
         UniqueVariant name;
         if (SUCCEEDED(read_name(device.get(), name)) && V_VT(name.get()) == VT_BSTR) {
             entry.hasName = true;
-            entry.name = to_ansi(V_BSTR(name.get()));
+            entry.name = narrow(V_BSTR(name.get()));
             if (V_BSTR(name.get())) entry.wideName = V_BSTR(name.get());
         }
         // Many devices (virtual ones, some capture cards) have no path: that is no fault.

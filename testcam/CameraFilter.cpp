@@ -7,28 +7,12 @@
 
 #include "common/HResult.h"
 #include "common/Variant.h"
+#include "common/Text.h"
 #include "testcam/CameraIds.h"
 #include "testcam/Pattern.h"
 
 namespace quilo::testcam {
 namespace {
-
-std::wstring widen(const char *text)
-{
-    std::wstring wide;
-    while (*text) wide += static_cast<wchar_t>(static_cast<unsigned char>(*text++));
-    return wide;
-}
-
-std::string narrow(BSTR text)
-{
-    if (!text) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 1), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, nullptr, nullptr);
-    out.resize(out.size() - 1);
-    return out;
-}
 
 // One value of the device's property bag, converted to the type the option needs.
 HRESULT read_bag_value(IPropertyBag *bag, const char *name, bool isText, std::string &text, DWORD &number)

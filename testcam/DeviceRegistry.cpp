@@ -1,5 +1,7 @@
 #include "testcam/DeviceRegistry.h"
 
+#include "common/Text.h"
+
 #include <objbase.h>
 #include <strmif.h>
 #include <uuids.h>
@@ -26,15 +28,6 @@ constexpr size_t kMaxNameLength = 200;
 
 std::string instance_path(const std::string &name) { return std::string(kInstanceKey) + "\\" + name; }
 std::string state_path(const std::string &name) { return std::string(kStateKey) + "\\" + name; }
-
-std::wstring widen(const std::string &text)
-{
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
 
 bool read_text(HKEY key, const char *value, std::string &text)
 {

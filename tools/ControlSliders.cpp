@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "common/HResult.h"
+#include "common/Text.h"
 #include "tools/ChildWindow.h"
 #include "dshow/ErrorText.h"
 #include "tools/ViewIds.h"
@@ -24,13 +25,6 @@ long snap(long position, const dshow::PropertyState &range)
     const long steps = (position - range.minimum + range.step / 2) / range.step;
     const long value = range.minimum + steps * range.step;
     return value > range.maximum ? value - range.step : value;
-}
-
-std::string narrow(const wchar_t *text)
-{
-    std::string out;
-    while (*text) out += static_cast<char>(*text++);
-    return out;
 }
 
 // "WhiteBalance" as a window shows it: "White balance".

@@ -10,6 +10,7 @@
 
 #include "common/ComPtr.h"
 #include "common/Handle.h"
+#include "common/Text.h"
 #include "common/Variant.h"
 #include "testcam/CameraIds.h"
 #include "testcam/DeviceOptions.h"
@@ -195,11 +196,7 @@ std::string bag_text(IPropertyBag *bag, const wchar_t *name)
 {
     UniqueVariant value;
     if (FAILED(bag->Read(name, value.get(), nullptr)) || V_VT(value.get()) != VT_BSTR) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, V_BSTR(value.get()), -1, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(n > 0 ? n : 1), '\0');
-    WideCharToMultiByte(CP_ACP, 0, V_BSTR(value.get()), -1, &text[0], n, nullptr, nullptr);
-    text.resize(text.size() - 1);
-    return text;
+    return quilo::narrow(V_BSTR(value.get()));
 }
 
 // Set calls as "name=value/flags F"; kept values as "name=value" or "name auto".

@@ -7,27 +7,6 @@
 #include "common/Handle.h"
 
 namespace quilo::test {
-
-std::wstring widen(const std::string &s)
-{
-    if (s.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
-    w.resize(static_cast<size_t>(n - 1));
-    return w;
-}
-
-std::string narrow(const wchar_t *s, UINT codePage)
-{
-    if (!s || !*s) return {};
-    int n = WideCharToMultiByte(codePage, 0, s, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, s, -1, &out[0], n, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
-}
-
 namespace {
 
 struct WindowSearch

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
 #include "support/TestPaths.h"
 
 namespace quilo::test {
@@ -14,10 +15,10 @@ namespace quilo::test {
 // Whether `part` occurs in `text`.
 inline bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
-// Wide form of an 8-bit string (ASCII paths and names).
-std::wstring widen(const std::string &s);
-// 8-bit form of a wide string in the given code page.
-std::string narrow(const wchar_t *s, UINT codePage = CP_UTF8);
+// Wide form of an 8-bit string in the ANSI code page (paths and names as programs take them).
+inline std::wstring widen(const std::string &s) { return quilo::widen(s); }
+// 8-bit form of a wide string, UTF-8 unless told otherwise (texts compared with literals).
+inline std::string narrow(const wchar_t *s, UINT codePage = CP_UTF8) { return quilo::narrow(s, codePage); }
 
 // COM initialised on this thread for the scope (apartment-threaded by default).
 class ComScope
