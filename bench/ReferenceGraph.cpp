@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "dshow/DeviceList.h"
+#include "interface/QuiloCameraDefaults.h"
 #include "dshow/DirectShowIds.h"
 #include "common/HResult.h"
 #include "dshow/GrabberGraph.h"
@@ -54,7 +55,8 @@ public:
         bytes_ = bytes;
         wanted_.store(into);
     }
-    bool wait(DWORD timeoutMs) { return WaitForSingleObject(arrived_, timeoutMs) == WAIT_OBJECT_0; }
+    // Signalled (auto-reset) when the asked-for sample came.
+    HANDLE arrived() const { return arrived_; }
     // Withdraws the request; true when a sample took it meanwhile. That sample's wake-up is
     // taken here, so it cannot answer the next request.
     bool disarm()
@@ -76,9 +78,8 @@ private:
 
 namespace {
 
-constexpr long kWaitLimitMs = 8000;
-// How often a waiting grab looks at the graph's events, as the component does.
-constexpr DWORD kEventPollMs = 20;
+// The component's own bound on a frame, so both sides meet the same time-out.
+constexpr long kWaitLimitMs = static_cast<long>(kDefaultGrabTimeoutMs);
 
 HRESULT set_frame_size(IPin *capturePin, long width, long height)
 {
@@ -209,12 +210,21 @@ HRESULT ReferenceGraph::grab_continuous()
         hr = control_->Run();
         running_ = SUCCEEDED(hr);
     }
+    // The sample and the graph's events (set while any are queued) wake the wait alike.
+    OAEVENT graphEvents = 0;
+    if (SUCCEEDED(hr)) hr = events_->GetEventHandle(&graphEvents);
+    const HANDLE wakers[] = {callback_->arrived(), reinterpret_cast<HANDLE>(graphEvents)};
     const DWORD start = GetTickCount();
     bool arrived = false;
     while (SUCCEEDED(hr) && !arrived) {
-        arrived = callback_->wait(kEventPollMs);
-        if (!arrived) hr = stream_failure(events_.get());
-        if (!arrived && SUCCEEDED(hr) && GetTickCount() - start >= static_cast<DWORD>(kWaitLimitMs)) hr = VFW_E_TIMEOUT;
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= static_cast<DWORD>(kWaitLimitMs)) {
+            hr = VFW_E_TIMEOUT;
+            break;
+        }
+        const DWORD woke = WaitForMultipleObjects(2, wakers, FALSE, static_cast<DWORD>(kWaitLimitMs) - spent);
+        arrived = woke == WAIT_OBJECT_0;
+        if (woke == WAIT_OBJECT_0 + 1) hr = stream_failure(events_.get());
     }
     if (!arrived && callback_->disarm() && hr == VFW_E_TIMEOUT) arrived = true;
     RETURN_IF_FAILED(hr);

@@ -2,8 +2,8 @@
 // built by hand (capture filter -> RGB24 sample grabber -> null renderer), without the component:
 //
 // - Continuous: the grabber calls back for every sample (no buffering, not one-shot) in a graph
-//   run once; a grab asks the callback for the next sample, waits for it (and, every 20 ms, at
-//   the graph's events for a device removed or a stream aborted), then flips its rows in place.
+//   run once; a grab asks the callback for the next sample, waits for it and for the graph's
+//   events together (a device removed, a stream aborted), then flips its rows in place.
 //   What a host that writes DirectShow itself does to take frames from a camera.
 // - Restart: per frame Stop -> SetOneShot(TRUE) -> drain events -> Run -> wait for EC_COMPLETE ->
 //   two GetCurrentBuffer calls -> in-place row flip; the device's stream starts for every frame.

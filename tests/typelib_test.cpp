@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "QuiloCamera.h"
+#include "interface/QuiloCameraDefaults.h"
 #include "QuiloVideo.h"
 #include "common/ComPtr.h"
 #include "support/TestSupport.h"
@@ -344,6 +345,13 @@ TEST_P(TypeLibTest, AutomationLibraryIsSecondWithADualInterface)
         ASSERT_EQ(S_OK, vtable->GetFuncDesc(i, &fd));
         EXPECT_EQ(VT_HRESULT, fd->elemdescFunc.tdesc.vt);
         for (SHORT p = 0; p < fd->cParams; ++p) EXPECT_TRUE(automation(fd->lprgelemdescParam[p].tdesc)) << i << "/" << p;
+        // Grab's time-out left out is README's 8000 ms, the engine's own default too.
+        if (fd->memid == 30) {
+            const PARAMDESC &timeout = fd->lprgelemdescParam[0].paramdesc;
+            ASSERT_TRUE(timeout.wParamFlags & PARAMFLAG_FHASDEFAULT);
+            EXPECT_EQ(8000, V_I4(&timeout.pparamdescex->varDefaultValue));
+            EXPECT_EQ(8000u, quilo::kDefaultGrabTimeoutMs);
+        }
         vtable->ReleaseFuncDesc(fd);
     }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "QuiloCamera.h"
+#include "interface/QuiloCameraDefaults.h"
 #include "common/HResult.h"
 #include "common/Variant.h"
 #include "tools/ComApartment.h"
@@ -159,7 +160,7 @@ int run_grab_at_rate(const Options &options)
     if (const int failed = open_camera(options, camera)) return failed;
     HRESULT hr = S_OK;
     for (long i = 1; i <= options.count; ++i) {
-        hr = camera->Grab(8000);
+        hr = camera->Grab(static_cast<LONG>(kDefaultGrabTimeoutMs));
         if (FAILED(hr)) return fail_camera("Grab", hr);
         LONG width = 0, height = 0, number = 0;
         double seconds = 0;
