@@ -1,5 +1,7 @@
 #include "dshow/DeviceProperties.h"
 
+#include <cstring>
+
 #include "common/HResult.h"
 
 namespace quilo::dshow {
@@ -7,23 +9,23 @@ namespace quilo::dshow {
 const std::vector<DeviceProperty> &device_properties()
 {
     static const std::vector<DeviceProperty> table = {
-        {L"Brightness", false, VideoProcAmp_Brightness},
-        {L"Contrast", false, VideoProcAmp_Contrast},
-        {L"Hue", false, VideoProcAmp_Hue},
-        {L"Saturation", false, VideoProcAmp_Saturation},
-        {L"Sharpness", false, VideoProcAmp_Sharpness},
-        {L"Gamma", false, VideoProcAmp_Gamma},
-        {L"ColorEnable", false, VideoProcAmp_ColorEnable},
-        {L"WhiteBalance", false, VideoProcAmp_WhiteBalance},
-        {L"BacklightCompensation", false, VideoProcAmp_BacklightCompensation},
-        {L"Gain", false, VideoProcAmp_Gain},
-        {L"Pan", true, CameraControl_Pan},
-        {L"Tilt", true, CameraControl_Tilt},
-        {L"Roll", true, CameraControl_Roll},
-        {L"Zoom", true, CameraControl_Zoom},
-        {L"Exposure", true, CameraControl_Exposure},
-        {L"Iris", true, CameraControl_Iris},
-        {L"Focus", true, CameraControl_Focus},
+        {L"Brightness", "brightness", "Brightness", false, VideoProcAmp_Brightness},
+        {L"Contrast", "contrast", "Contrast", false, VideoProcAmp_Contrast},
+        {L"Hue", "hue", "Hue", false, VideoProcAmp_Hue},
+        {L"Saturation", "saturation", "Saturation", false, VideoProcAmp_Saturation},
+        {L"Sharpness", "sharpness", "Sharpness", false, VideoProcAmp_Sharpness},
+        {L"Gamma", "gamma", "Gamma", false, VideoProcAmp_Gamma},
+        {L"ColorEnable", "colorenable", "Color enable", false, VideoProcAmp_ColorEnable},
+        {L"WhiteBalance", "whitebalance", "White balance", false, VideoProcAmp_WhiteBalance},
+        {L"BacklightCompensation", "backlightcompensation", "Backlight compensation", false, VideoProcAmp_BacklightCompensation},
+        {L"Gain", "gain", "Gain", false, VideoProcAmp_Gain},
+        {L"Pan", "pan", "Pan", true, CameraControl_Pan},
+        {L"Tilt", "tilt", "Tilt", true, CameraControl_Tilt},
+        {L"Roll", "roll", "Roll", true, CameraControl_Roll},
+        {L"Zoom", "zoom", "Zoom", true, CameraControl_Zoom},
+        {L"Exposure", "exposure", "Exposure", true, CameraControl_Exposure},
+        {L"Iris", "iris", "Iris", true, CameraControl_Iris},
+        {L"Focus", "focus", "Focus", true, CameraControl_Focus},
     };
     return table;
 }
@@ -33,6 +35,21 @@ const DeviceProperty *find_device_property(const wchar_t *name)
     if (!name) return nullptr;
     for (const auto &property : device_properties())
         if (lstrcmpiW(property.name, name) == 0) return &property;
+    return nullptr;
+}
+
+const DeviceProperty *find_device_option(const char *option)
+{
+    if (!option) return nullptr;
+    for (const auto &property : device_properties())
+        if (std::strcmp(property.option, option) == 0) return &property;
+    return nullptr;
+}
+
+const DeviceProperty *find_device_property(bool cameraControl, long id)
+{
+    for (const auto &property : device_properties())
+        if (property.cameraControl == cameraControl && property.id == id) return &property;
     return nullptr;
 }
 

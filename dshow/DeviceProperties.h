@@ -1,5 +1,7 @@
 // Every image and camera property of both platform interfaces by name, with its range, default,
-// value and automatic mode: IAMVideoProcAmp's ten and IAMCameraControl's seven.
+// value and automatic mode: IAMVideoProcAmp's ten and IAMCameraControl's seven. The one table of
+// their names: QuiloVideo.Camera, quilo-grab and quilo-view, and the test camera's options and
+// list read it.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +12,9 @@ namespace quilo::dshow {
 
 struct DeviceProperty
 {
-    const wchar_t *name;  // "Brightness" … "Gain", "Pan" … "Focus"
+    const wchar_t *name;  // "Brightness" … "Gain", "Pan" … "Focus": QuiloVideo.Camera's names
+    const char *option;   // "brightness" … "focus": the test camera's and quilo-grab's
+    const char *label;    // "White balance": as a window shows it
     bool cameraControl;   // IAMCameraControl's, else IAMVideoProcAmp's
     long id;              // VideoProcAmpProperty or CameraControlProperty
 };
@@ -19,6 +23,10 @@ struct DeviceProperty
 const std::vector<DeviceProperty> &device_properties();
 // By name, ignoring case; null for no such property.
 const DeviceProperty *find_device_property(const wchar_t *name);
+// By option name, exactly; null for no such property.
+const DeviceProperty *find_device_option(const char *option);
+// By interface and id; null for no such property.
+const DeviceProperty *find_device_property(bool cameraControl, long id);
 
 struct PropertyState
 {

@@ -5,42 +5,38 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "dshow/DeviceProperties.h"
+
 namespace quilo::testcam {
 namespace {
 
-struct Entry
-{
-    const char *name;
-    ControlRange range;
-};
-
-// A typical USB camera, indexed by VideoProcAmpProperty.
-const Entry kProcAmp[kProcAmpPropertyCount] = {
-    {"brightness", {-64, 64, 1, 0}},
-    {"contrast", {0, 64, 1, 32}},
-    {"hue", {-40, 40, 1, 0}},
-    {"saturation", {0, 128, 1, 64}},
-    {"sharpness", {0, 6, 1, 3}},
-    {"gamma", {72, 500, 1, 100}},
-    {"colorenable", {0, 1, 1, 1}},
-    {"whitebalance", {2800, 6500, 10, 4600, true, true}},
-    {"backlightcompensation", {0, 2, 1, 1}},
-    {"gain", {0, 100, 1, 0, true, false}},
+// The built-in ranges (docs/TestCamera.md). A typical USB camera, indexed by VideoProcAmpProperty.
+const ControlRange kProcAmp[kProcAmpPropertyCount] = {
+    {-64, 64, 1, 0}, // brightness
+    {0, 64, 1, 32}, // contrast
+    {-40, 40, 1, 0}, // hue
+    {0, 128, 1, 64}, // saturation
+    {0, 6, 1, 3}, // sharpness
+    {72, 500, 1, 100}, // gamma
+    {0, 1, 1, 1}, // colorenable
+    {2800, 6500, 10, 4600, true, true}, // whitebalance
+    {0, 2, 1, 1}, // backlightcompensation
+    {0, 100, 1, 0, true, false}, // gain
 };
 
 // A typical USB camera with a motorised head and lens, indexed by CameraControlProperty.
 // Exposure is in log2 seconds, as the platform defines it.
-const Entry kCameraControl[kCameraControlPropertyCount] = {
-    {"pan", {-180, 180, 1, 0}},
-    {"tilt", {-180, 180, 1, 0}},
-    {"roll", {-180, 180, 1, 0}},
-    {"zoom", {100, 400, 10, 100}},
-    {"exposure", {-13, -1, 1, -6, true, true}},
-    {"iris", {0, 10, 1, 5}},
-    {"focus", {0, 250, 5, 0, true, true}},
+const ControlRange kCameraControl[kCameraControlPropertyCount] = {
+    {-180, 180, 1, 0}, // pan
+    {-180, 180, 1, 0}, // tilt
+    {-180, 180, 1, 0}, // roll
+    {100, 400, 10, 100}, // zoom
+    {-13, -1, 1, -6, true, true}, // exposure
+    {0, 10, 1, 5}, // iris
+    {0, 250, 5, 0, true, true}, // focus
 };
 
-const Entry *table(ControlKind kind) { return kind == ControlKind::ProcAmp ? kProcAmp : kCameraControl; }
+const ControlRange *table(ControlKind kind) { return kind == ControlKind::ProcAmp ? kProcAmp : kCameraControl; }
 
 std::vector<std::string> split(const std::string &text, char separator)
 {
@@ -83,28 +79,24 @@ bool parse_range(const std::string &text, RangeOverride &entry)
 
 const char *control_name(ControlKind kind, long property)
 {
-    return property >= 0 && property < property_count(kind) ? table(kind)[property].name : nullptr;
+    const dshow::DeviceProperty *found = dshow::find_device_property(kind == ControlKind::CameraControl, property);
+    return found ? found->option : nullptr;
 }
 
 bool find_control(const std::string &name, ControlKind &kind, long &property)
 {
-    for (ControlKind k : {ControlKind::ProcAmp, ControlKind::CameraControl}) {
-        for (long p = 0; p < property_count(k); ++p) {
-            if (name == table(k)[p].name) {
-                kind = k;
-                property = p;
-                return true;
-            }
-        }
-    }
-    return false;
+    const dshow::DeviceProperty *found = dshow::find_device_option(name.c_str());
+    if (!found) return false;
+    kind = found->cameraControl ? ControlKind::CameraControl : ControlKind::ProcAmp;
+    property = found->id;
+    return true;
 }
 
 ControlRange control_range(const std::vector<RangeOverride> &overrides, ControlKind kind, long property)
 {
     for (const RangeOverride &entry : overrides)
         if (entry.kind == kind && entry.property == property) return entry.range;
-    return table(kind)[property].range;
+    return table(kind)[property];
 }
 
 bool parse_properties(ControlKind kind, const std::string &text, unsigned &mask)
@@ -131,7 +123,7 @@ std::string properties_text(ControlKind kind, unsigned mask)
     for (long property = 0; property < property_count(kind); ++property) {
         if (!(mask & property_bit(property))) continue;
         if (!text.empty()) text += ',';
-        text += table(kind)[property].name;
+        text += control_name(kind, property);
     }
     return text;
 }

@@ -1,17 +1,17 @@
-// The eight camera image controls of the component, by the names hosts type.
+// The component's eight image controls as its first class offers them: its methods for each
+// property of the one table (dshow/DeviceProperties), which names them.
 #pragma once
 
 #include <windows.h>
 #include <strmif.h>
 
 #include "QuiloVideoClass.h"
+#include "dshow/DeviceProperties.h"
 
 namespace quilo::host {
 
 struct CameraControl
 {
-    const char *name;        // lower case, as the test camera's options spell them
-    const char *label;       // as a window shows it
     VideoProcAmpProperty property; // the device's own property behind the component's methods
     const char *supportCall; // method names for messages
     const char *getCall;
@@ -24,7 +24,7 @@ struct CameraControl
 constexpr int kCameraControlCount = 8;
 extern const CameraControl kCameraControls[kCameraControlCount];
 
-// Case-insensitive lookup; null for an unknown name.
-const CameraControl *find_camera_control(const char *name);
+// The component's methods for a device property; null for one the component has none for.
+const CameraControl *find_camera_control(const dshow::DeviceProperty &property);
 
 } // namespace quilo::host

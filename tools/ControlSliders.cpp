@@ -27,18 +27,6 @@ long snap(long position, const dshow::PropertyState &range)
     return value > range.maximum ? value - range.step : value;
 }
 
-// "WhiteBalance" as a window shows it: "White balance".
-std::string title_of(const wchar_t *name)
-{
-    std::string out;
-    for (const wchar_t *c = name; *c; ++c) {
-        const char letter = static_cast<char>(*c);
-        if (c != name && letter >= 'A' && letter <= 'Z') out += std::string(" ") + static_cast<char>(letter - 'A' + 'a');
-        else out += letter;
-    }
-    return out;
-}
-
 } // namespace
 
 void ControlSliders::create(HWND parent)
@@ -46,12 +34,12 @@ void ControlSliders::create(HWND parent)
     // The component's eight first, in its order, then the device's other properties.
     for (int pass = 0; pass < 2; ++pass) {
         for (const dshow::DeviceProperty &property : dshow::device_properties()) {
-            const host::CameraControl *component = host::find_camera_control(narrow(property.name).c_str());
+            const host::CameraControl *component = host::find_camera_control(property);
             if ((pass == 0) != (component != nullptr)) continue;
             Row row;
             row.property = &property;
             row.component = component;
-            row.title = title_of(property.name);
+            row.title = property.label;
             rows_.push_back(row);
         }
     }
@@ -153,7 +141,7 @@ void ControlSliders::load(ICQuiloVideoProcClass *proc, const host::DeviceImageCo
             if (!usable) continue;
         } else if (!usable) {
             if (failure.empty())
-                failure = dshow::failure_text(std::string("reading the range of ") + row.component->name,
+                failure = dshow::failure_text(std::string("reading the range of ") + row.property->option,
                                              FAILED(hr) ? hr : E_UNEXPECTED);
             row.state = dshow::PropertyState();
             enable(row, false);
