@@ -11,7 +11,8 @@ namespace {
 // The path below the source tree: what a reader looks up.
 const char *source_path(const char *file) noexcept
 {
-    for (const char *folder : {"/capture/", "/frame/", "/shell/", "/common/", "/testcam/", "/tools/", "/bench/", "/tests/"})
+    for (const char *folder : {"/capture/", "/frame/", "/shell/", "/common/", "/dshow/", "/interface/", "/testcam/",
+                               "/tools/", "/bench/", "/tests/"})
         if (const char *at = std::strstr(file, folder)) return at + 1;
     return file;
 }
