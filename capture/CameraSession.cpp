@@ -1,6 +1,7 @@
 #include "capture/CameraSession.h"
 
 #include <vfwmsgs.h>
+#include <wincodec.h>
 #include <cstdio>
 #include <cstring>
 
@@ -325,7 +326,11 @@ Outcome CameraSession::saveFrame(const std::wstring &path) const
     view.height = frame_.height;
     view.stride = static_cast<long>(frame_.width) * 3;
     view.topRowFirst = true;
-    const HRESULT hr = write_image_file(path, view);
+    // The platform's imaging factory, like every object the engine creates.
+    ComPtr<IWICImagingFactory> factory;
+    HRESULT hr = platform_.createInstance(CLSID_WICImagingFactory, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                          factory.put_void());
+    if (SUCCEEDED(hr)) hr = write_image_file(path, view, factory.get());
     if (FAILED(hr)) return {hr, L"saving the frame as " + quoted(path) + L" failed (" + described(hr) + L")"};
     return S_OK;
 }

@@ -53,11 +53,12 @@ HRESULT encode(IWICImagingFactory *factory, REFGUID container, IStream *stream, 
     return encoder->Commit();
 }
 
-HRESULT encode_to_file(REFGUID container, const std::wstring &path, const FrameView &frame)
+HRESULT encode_to_file(IWICImagingFactory *given, REFGUID container, const std::wstring &path, const FrameView &frame)
 {
-    ComPtr<IWICImagingFactory> factory;
-    RETURN_IF_FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                      factory.put_void()));
+    ComPtr<IWICImagingFactory> factory(given);
+    if (!factory)
+        RETURN_IF_FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                          IID_IWICImagingFactory, factory.put_void()));
     ComPtr<IWICStream> stream;
     RETURN_IF_FAILED(factory->CreateStream(stream.put()));
     RETURN_IF_FAILED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE));
@@ -92,7 +93,8 @@ HRESULT make_partial_file(const std::wstring &target, std::wstring &partial)
     return S_OK;
 }
 
-HRESULT write_image(REFGUID container, const std::wstring &target, const FrameView &frame)
+HRESULT write_image(REFGUID container, const std::wstring &target, const FrameView &frame,
+                    IWICImagingFactory *factory = nullptr)
 {
     RETURN_IF_FAILED(check_frame(frame));
     // A name cut at a NUL would be another file's.
@@ -102,7 +104,7 @@ HRESULT write_image(REFGUID container, const std::wstring &target, const FrameVi
     // Best effort: when even the delete fails there is nothing more this call can do.
     auto removePartial = scope_exit([&] { static_cast<void>(DeleteFileW(partial.c_str())); });
     // The stream is released inside encode_to_file, so the file is closed before the move.
-    RETURN_IF_FAILED(encode_to_file(container, partial, frame));
+    RETURN_IF_FAILED(encode_to_file(factory, container, partial, frame));
     if (!MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return last_error();
     removePartial.dismiss();
     return S_OK;
@@ -120,11 +122,11 @@ HRESULT write_png(const std::string &path, const FrameView &frame)
     return write_image(GUID_ContainerFormatPng, widen(path), frame);
 }
 
-HRESULT write_image_file(const std::wstring &path, const FrameView &frame)
+HRESULT write_image_file(const std::wstring &path, const FrameView &frame, IWICImagingFactory *factory)
 {
     const GUID *container = container_of(path);
     RETURN_HR_IF(E_INVALIDARG, !container);
-    return write_image(*container, path, frame);
+    return write_image(*container, path, frame, factory);
 }
 
 bool is_image_file_name(const std::wstring &path) { return container_of(path) != nullptr; }

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <string>
 
+struct IWICImagingFactory;
+
 namespace quilo {
 
 // A frame as the component hands it out: blue-green-red pixels, rows `stride` bytes apart.
@@ -33,7 +35,9 @@ struct FrameView
 HRESULT write_bmp(const std::string &path, const FrameView &frame);
 HRESULT write_png(const std::string &path, const FrameView &frame);
 // By the path's extension: .png, .bmp, .jpg or .jpeg (any case); E_INVALIDARG for another one.
-HRESULT write_image_file(const std::wstring &path, const FrameView &frame);
+// The imaging factory is the caller's when given (one created through its own platform door),
+// else created here.
+HRESULT write_image_file(const std::wstring &path, const FrameView &frame, IWICImagingFactory *factory = nullptr);
 // Whether write_image_file takes the path's extension.
 bool is_image_file_name(const std::wstring &path);
 

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <dshow.h>
+#include <wincodec.h>
 
+#include <algorithm>
 #include <string>
 
 #include "capture/CameraSession.h"
@@ -13,6 +15,7 @@
 #include "dshow/MediaType.h"
 #include "dshow/VideoFormat.h"
 #include "support/PlatformDouble.h"
+#include "support/TestFolder.h"
 #include "support/TestCamera.h"
 #include "support/TestSupport.h"
 
@@ -177,6 +180,13 @@ TEST_F(EngineTest, OpeningByNameBindsTheDeviceFoundThere)
     LONG count = 0;
     ASSERT_FALSE(session.deviceCount(count).failed());
     EXPECT_EQ(2, count) << "the new device came while Open ran";
+
+    // The session's every platform object comes through the platform, the image encoder's too.
+    const TestFolder folder("engine");
+    ASSERT_FALSE(session.saveFrame(quilo::test::widen(folder.file("frame.png"))).failed());
+    EXPECT_EQ(1, std::count_if(plugging.created.begin(), plugging.created.end(), [](const CLSID &clsid) {
+                  return IsEqualCLSID(clsid, CLSID_WICImagingFactory) != 0;
+              }));
 }
 
 TEST(FrameFormatTest, OnlyRgb24BitmapsWithinTheBoundAreTaken)
