@@ -163,42 +163,35 @@ Outcome CameraSession::readFormats(const dshow::VideoDevice &device, std::vector
     return S_OK;
 }
 
-Outcome CameraSession::cachedFormats(const Choice &which, bool fresh, const std::vector<dshow::StreamFormat> *&formats)
+Outcome CameraSession::cachedFormats(const Choice &which, bool fresh)
 {
     // A loop over one device's formats names the device the same way each time: it is found
     // once, by the count, and its formats are read from the device once.
-    if (fresh || !haveLast_ || !same_choice(which, lastChoice_) || !formats_.count(lastKey_)) {
-        haveLast_ = false;
-        dshow::VideoDevice device;
-        RETURN_IF_OUTCOME_FAILED(resolve(which, device));
-        std::vector<dshow::StreamFormat> read;
-        RETURN_IF_OUTCOME_FAILED(readFormats(device, read));
-        formats_[device.key] = std::move(read);
-        lastChoice_ = which;
-        lastKey_ = device.key;
-        haveLast_ = true;
-    }
-    formats = &formats_[lastKey_];
+    if (!fresh && haveFormats_ && same_choice(which, formatsOf_)) return S_OK;
+    haveFormats_ = false;
+    dshow::VideoDevice device;
+    RETURN_IF_OUTCOME_FAILED(resolve(which, device));
+    RETURN_IF_OUTCOME_FAILED(readFormats(device, formats_));
+    formatsOf_ = which;
+    haveFormats_ = true;
     return S_OK;
 }
 
 Outcome CameraSession::formatCount(const Choice &device, LONG &count)
 {
-    const std::vector<dshow::StreamFormat> *formats = nullptr;
-    RETURN_IF_OUTCOME_FAILED(cachedFormats(device, /*fresh=*/true, formats));
-    count = static_cast<LONG>(formats->size());
+    RETURN_IF_OUTCOME_FAILED(cachedFormats(device, /*fresh=*/true));
+    count = static_cast<LONG>(formats_.size());
     return S_OK;
 }
 
 Outcome CameraSession::format(const Choice &device, LONG index, dshow::StreamFormat &format)
 {
-    const std::vector<dshow::StreamFormat> *formats = nullptr;
-    RETURN_IF_OUTCOME_FAILED(cachedFormats(device, /*fresh=*/false, formats));
-    if (index < 0 || static_cast<size_t>(index) >= formats->size())
+    RETURN_IF_OUTCOME_FAILED(cachedFormats(device, /*fresh=*/false));
+    if (index < 0 || static_cast<size_t>(index) >= formats_.size())
         return {E_INVALIDARG, L"there is no format " + std::to_wstring(index) + L"; the device offers " +
-                                  std::to_wstring(formats->size()) + L" (0 to " +
-                                  std::to_wstring(static_cast<long>(formats->size()) - 1) + L")"};
-    format = (*formats)[static_cast<size_t>(index)];
+                                  std::to_wstring(formats_.size()) + L" (0 to " +
+                                  std::to_wstring(static_cast<long>(formats_.size()) - 1) + L")"};
+    format = formats_[static_cast<size_t>(index)];
     return S_OK;
 }
 

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <windows.h>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -90,7 +89,7 @@ private:
     Outcome deviceAt(LONG position, dshow::VideoDevice &device);
     Outcome resolve(const Choice &which, dshow::VideoDevice &device);
     Outcome readFormats(const dshow::VideoDevice &device, std::vector<dshow::StreamFormat> &formats);
-    Outcome cachedFormats(const Choice &which, bool fresh, const std::vector<dshow::StreamFormat> *&formats);
+    Outcome cachedFormats(const Choice &which, bool fresh);
     Outcome openFailed(HRESULT hr, const dshow::VideoDevice &device, LONG width, LONG height, double rate);
     Outcome needOpen() const;
     std::vector<const dshow::DeviceProperty *> supportedControls();
@@ -103,12 +102,10 @@ private:
     CaptureContext context_;
     bool open_ = false;
     dshow::VideoDevice device_;
-    // Formats by the device's moniker display name, which names one device wherever it is listed.
-    std::map<std::wstring, std::vector<dshow::StreamFormat>> formats_;
-    // The device the last format read named, as the host named it, and its key.
-    bool haveLast_ = false;
-    Choice lastChoice_;
-    std::wstring lastKey_;
+    // The formats last read, and the device they belong to as the host named it.
+    bool haveFormats_ = false;
+    Choice formatsOf_;
+    std::vector<dshow::StreamFormat> formats_;
     frame::PackedFrame frame_;
     FrameStamp stamp_;
 };

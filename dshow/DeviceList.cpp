@@ -21,18 +21,6 @@ HRESULT read_text(IMoniker *device, const wchar_t *property, UniqueVariant &text
 
 HRESULT read_name(IMoniker *device, UniqueVariant &name) { return read_text(device, L"FriendlyName", name); }
 
-// "@device:..." as the platform names the moniker; empty when it cannot.
-std::wstring display_name(IMoniker *device)
-{
-    ComPtr<IBindCtx> context;
-    if (FAILED(CreateBindCtx(0, context.put()))) return {};
-    wchar_t *name = nullptr;
-    std::wstring text;
-    if (SUCCEEDED(device->GetDisplayName(context.get(), nullptr, &name)) && name) text = name;
-    CoTaskMemFree(name);
-    return text;
-}
-
 // The category's moniker enumerator; none (S_OK) when the category is empty or absent, which
 // the platform answers with S_FALSE and no enumerator.
 HRESULT video_device_monikers(ICreateDevEnum *devices, ComPtr<IEnumMoniker> &monikers)
@@ -77,7 +65,6 @@ HRESULT list_video_devices(ICreateDevEnum *devices, std::vector<VideoDevice> &li
         if (SUCCEEDED(read_text(device.get(), L"DevicePath", path)) && V_VT(path.get()) == VT_BSTR &&
             V_BSTR(path.get()))
             entry.path = V_BSTR(path.get());
-        entry.key = display_name(device.get());
         entry.moniker = device;
         list.push_back(std::move(entry));
     }

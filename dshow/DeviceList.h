@@ -18,7 +18,6 @@ struct VideoDevice
     std::string name; // in the ANSI code page; empty when the device gives none
     std::wstring wideName;  // the same, as the device gives it
     std::wstring path;      // its "DevicePath"; empty when the device has none
-    std::wstring key;       // the moniker's display name: which device this is, whatever its position
     ComPtr<IMoniker> moniker; // binds exactly this device, even after others come and go
 };
 
