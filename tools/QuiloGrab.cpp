@@ -54,9 +54,9 @@ std::string error_description()
     return narrow(text.get());
 }
 
-int fail_camera(const std::string &what, HRESULT hr)
+// `sentence`: the class's own words for the failure, read when it happened.
+int fail_camera(const std::string &what, HRESULT hr, const std::string &sentence = error_description())
 {
-    const std::string sentence = error_description();
     if (!sentence.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, sentence.c_str());
     return fail(what, hr);
 }
@@ -201,11 +201,13 @@ int check_frame_size(const Options &options)
     V_VT(&rate) = VT_ERROR;
     V_ERROR(&rate) = DISP_E_PARAMNOTFOUND;
     const VARIANT device = position_variant(options.device);
-    if (FAILED(camera->Open(device, 0, 0, rate))) return 0;
     const HRESULT hr = camera->Open(device, options.width, options.height, rate);
-    if (FAILED(hr))
-        return fail_camera("the frame size " + std::to_string(options.width) + "x" + std::to_string(options.height), hr);
-    return 0;
+    if (SUCCEEDED(hr)) return 0;
+    const std::string refusal = error_description();
+    // Only when the device opens without the size is the size what it refused.
+    if (FAILED(camera->Open(device, 0, 0, rate))) return 0;
+    return fail_camera("the frame size " + std::to_string(options.width) + "x" + std::to_string(options.height), hr,
+                       refusal);
 }
 
 // Creates the object and opens the chosen device; on failure the message is already printed.
