@@ -77,6 +77,35 @@ TEST_F(CameraClassTest, VtableOpensByNameAndGrabsTheDocumentedPicture)
     EXPECT_EQ(1, (rgb >> 8) & 0xFF);
 }
 
+// 321 pixels: the device's rows are padded to 964 bytes, the class's are packed at 963, in both
+// of the device's row orders.
+TEST_F(CameraClassTest, AnOddWidthIsPackedRowByRowTopRowFirst)
+{
+    ASSERT_TRUE(create());
+    // A negative height is the test camera's top-down format (docs/TestCamera.md).
+    for (const char *size : {"321x243", "321x-243"}) {
+        SCOPED_TRACE(size);
+        ASSERT_TRUE(qt::clear_devices());
+        ASSERT_TRUE(qt::add_device("Odd Cam", std::string("--tag 7 --size ") + size));
+        UniqueVariant device;
+        *device.get() = text(L"Odd Cam");
+        ASSERT_EQ(S_OK, camera_->Open(*device.get(), 321, 243, missing())) << error_text();
+        ASSERT_EQ(S_OK, camera_->Grab(4000)) << error_text();
+        UniqueVariant pixels;
+        ASSERT_EQ(S_OK, camera_->get_Pixels(pixels.put()));
+        SAFEARRAY *array = V_ARRAY(pixels.get());
+        LONG upper = -1;
+        ASSERT_EQ(S_OK, SafeArrayGetUBound(array, 1, &upper));
+        ASSERT_EQ(321 * 243 * 3, upper + 1);
+        void *data = nullptr;
+        ASSERT_EQ(S_OK, SafeArrayAccessData(array, &data));
+        std::string why;
+        EXPECT_GT(qt::frame_number(static_cast<const unsigned char *>(data), 321, 243, 321 * 3, true, 7, &why), 0) << why;
+        SafeArrayUnaccessData(array);
+        ASSERT_EQ(S_OK, camera_->Close());
+    }
+}
+
 TEST_F(CameraClassTest, DispatchByNameWithOptionalArgumentsLeftOut)
 {
     ASSERT_TRUE(qt::add_device("Dispatch Cam", "--tag 5"));
